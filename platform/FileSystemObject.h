@@ -1,0 +1,35 @@
+#pragma once
+
+#include "TextStream.h"
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// The file operations the windows use. Paths are UTF-8 and may mix both
+// separators (see Paths.h). Every failure throws platform::Error.
+class FileSystemObject {
+public:
+    enum class IOMode { ForReading = 1, ForWriting = 2, ForAppending = 8 };
+
+    bool FileExists(const std::string& path) const;
+
+    // Creates (or, with overwrite, empties) the file and returns a stream on it.
+    std::shared_ptr<TextStream> CreateTextFile(const std::string& path, bool overwrite) const;
+
+    // Only writing is needed here: the stream starts on an emptied file.
+    std::shared_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create) const;
+
+    // Succeeds only for an existing, reachable folder.
+    void GetFolder(const std::string& path) const;
+
+    // Copies a file into a folder (a destination ending in a separator) or to
+    // a file path. The copy is on stable storage when this returns. A file of
+    // the same name is replaced, never written through (a link there stays
+    // pointing where it did). A copy onto its own source is refused before
+    // anything is written, and a copy that fails part-way leaves nothing behind.
+    void CopyFile(const std::string& source, const std::string& destination, bool overwrite) const;
+};
+
+} // namespace platform

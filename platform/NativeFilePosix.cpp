@@ -1,0 +1,209 @@
+#include "NativeFile.h"
+
+#include "PlatformError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+constexpr std::intptr_t kClosed = -1;
+
+int fd(std::intptr_t handle)
+{
+    return static_cast<int>(handle);
+}
+
+EntryInfo toEntryInfo(const struct stat& st)
+{
+    EntryInfo info;
+    if (S_ISREG(st.st_mode))
+        info.type = EntryType::RegularFile;
+    else if (S_ISDIR(st.st_mode))
+        info.type = EntryType::Directory;
+    info.size = static_cast<std::int64_t>(st.st_size);
+    info.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return info;
+}
+
+std::optional<EntryInfo> lookup(const std::string& path, bool followLink)
+{
+    struct stat st {};
+    const int rc = followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    if (rc == 0)
+        return toEntryInfo(st);
+    if (errno == ENOENT || errno == ENOTDIR)
+        return std::nullopt;
+    throwSystemError("look up", path);
+}
+
+} // namespace
+
+std::string lastSystemErrorText()
+{
+    return std::strerror(errno);
+}
+
+std::optional<EntryInfo> lookupEntry(const std::string& path)
+{
+    return lookup(path, false);
+}
+
+std::optional<EntryInfo> lookupTarget(const std::string& path)
+{
+    return lookup(path, true);
+}
+
+void removeEntry(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0)
+        throwSystemError("delete", path);
+}
+
+bool isWritableFolder(const std::string& folder)
+{
+    // access() also answers EROFS for a read-only mount, which matters when
+    // running as root, where permission bits are not enforced.
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string executablePath()
+{
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n < 0)
+        throwSystemError("find the program file", "/proc/self/exe");
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+NativeFile NativeFile::open(const std::string& path, Mode mode)
+{
+    int flags = O_CLOEXEC;
+    const char* action = "open";
+    switch (mode) {
+    case Mode::Read:
+        flags |= O_RDONLY;
+        action = "open for reading";
+        break;
+    case Mode::WriteTruncate:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        action = "open for writing";
+        break;
+    case Mode::WriteCreateNew:
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        action = "create";
+        break;
+    }
+    int handle;
+    do {
+        handle = ::open(path.c_str(), flags, 0666);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0)
+        throwSystemError(action, path);
+    return NativeFile(handle, path);
+}
+
+NativeFile::NativeFile(std::intptr_t handle, std::string path)
+    : m_handle(handle)
+    , m_path(std::move(path))
+{
+}
+
+NativeFile::NativeFile(NativeFile&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, kClosed))
+    , m_path(std::move(other.m_path))
+{
+}
+
+NativeFile& NativeFile::operator=(NativeFile&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_handle = std::exchange(other.m_handle, kClosed);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
+
+NativeFile::~NativeFile()
+{
+    discard();
+}
+
+bool NativeFile::isOpen() const
+{
+    return m_handle != kClosed;
+}
+
+void NativeFile::writeAll(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd(m_handle), data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throwSystemError("write", m_path);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+std::size_t NativeFile::read(char* data, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd(m_handle), data, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            throwSystemError("read", m_path);
+    }
+}
+
+void NativeFile::sync()
+{
+    if (::fsync(fd(m_handle)) != 0)
+        throwSystemError("flush", m_path);
+}
+
+void NativeFile::close()
+{
+    if (!isOpen())
+        return;
+    // The descriptor is gone whatever close() answers; retrying could close
+    // a descriptor that another thread has opened meanwhile.
+    const int rc = ::close(fd(std::exchange(m_handle, kClosed)));
+    if (rc != 0 && errno != EINTR)
+        throwSystemError("close", m_path);
+}
+
+void NativeFile::discard() noexcept
+{
+    if (isOpen())
+        ::close(fd(std::exchange(m_handle, kClosed)));
+}
+
+FileIdentity NativeFile::identity() const
+{
+    struct stat st {};
+    if (::fstat(fd(m_handle), &st) != 0)
+        throwSystemError("look up", m_path);
+    return toEntryInfo(st).identity;
+}
+
+std::int64_t NativeFile::size() const
+{
+    struct stat st {};
+    if (::fstat(fd(m_handle), &st) != 0)
+        throwSystemError("look up", m_path);
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+} // namespace platform

@@ -1,0 +1,94 @@
+#include "Runtime.h"
+
+#include "NativeFile.h"
+#include "Paths.h"
+#include "PlatformError.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+std::function<std::string()> programFolderFallback;
+std::optional<std::string> programFolderOverride;
+
+std::string parentFolder(const std::string& file)
+{
+    const auto pos = file.find_last_of("/\\");
+    if (pos == std::string::npos)
+        return ".";
+    if (pos == 0)
+        return file.substr(0, 1);
+    return file.substr(0, pos);
+}
+
+} // namespace
+
+void DeleteFile(const std::string& path)
+{
+    const std::string file = normalizePath(path);
+    const auto entry = lookupEntry(file);
+    if (!entry)
+        throwError("delete", file, std::errc::no_such_file_or_directory);
+    if (entry->type == EntryType::Directory)
+        throwError("delete", file, std::errc::is_a_directory);
+    removeEntry(file);
+}
+
+std::int64_t FileLen(const std::string& path)
+{
+    const std::string file = normalizePath(path);
+    const auto entry = lookupTarget(file);
+    if (!entry)
+        throwError("read the length of", file, std::errc::no_such_file_or_directory);
+    return entry->size;
+}
+
+std::string chooseProgramFolder(const std::string& executableFolder,
+                                const std::function<std::string()>& fallback)
+{
+    if (isWritableFolder(executableFolder) || !fallback)
+        return executableFolder;
+    const std::string folder = fallback();
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(std::u8string(folder.begin(), folder.end())), error);
+    if (error)
+        throw Error("Cannot create the folder '" + folder + "': " + error.message());
+    return folder;
+}
+
+std::string ProgramFolder()
+{
+    if (programFolderOverride)
+        return *programFolderOverride;
+    return chooseProgramFolder(parentFolder(executablePath()), programFolderFallback);
+}
+
+void setProgramFolderFallback(std::function<std::string()> fallback)
+{
+    programFolderFallback = std::move(fallback);
+}
+
+void setProgramFolderOverride(std::optional<std::string> folder)
+{
+    programFolderOverride = std::move(folder);
+}
+
+std::string Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string IntToText(long long value)
+{
+    return std::to_string(value);
+}
+
+} // namespace platform

@@ -1,0 +1,491 @@
+#!/bin/bash
+# A real SMB share for integration tests: smbd in one network namespace,
+# smbnetfs (FUSE) in another, a veth pair between them. The FUSE mount lives
+# in the root mount namespace, so an ordinary process sees it as a folder
+# while every packet stays on the pair.
+#
+#   share.sh check
+#   share.sh up STATE_DIR [RATE_MBIT]
+#   share.sh rate STATE_DIR RATE_MBIT|off
+#   share.sh cut STATE_DIR
+#   share.sh restore STATE_DIR
+#   share.sh readonly STATE_DIR data|small|ro on|off
+#   share.sh down STATE_DIR
+#
+# After `up`, STATE_DIR/env holds shell assignments (SHARE_DATA, ...).
+set -euo pipefail
+
+readonly SERVER_IP=10.213.77.1
+readonly CLIENT_IP=10.213.77.2
+readonly PREFIX_LEN=30
+readonly SMALL_SIZE=30m
+readonly MARKER=.dozozeda-share
+readonly PACKAGES=(samba smbnetfs fuse3 iproute2)
+# Commands we rely on, one per package above (plus util-linux, always there).
+readonly COMMANDS=(smbd smbpasswd smbcontrol smbnetfs fusermount3 ip tc nsenter)
+
+die() { echo "share.sh: $*" >&2; exit 1; }
+log() { echo "share.sh: $*" >&2; }
+
+usage() {
+    sed -n '6,12p' "$0" | sed 's/^# \{0,3\}//' >&2
+    exit 2
+}
+
+missing_commands() {
+    local c out=()
+    for c in "${COMMANDS[@]}"; do
+        PATH="$PATH:/usr/sbin:/sbin" command -v "$c" >/dev/null 2>&1 || out+=("$c")
+    done
+    echo "${out[*]}"
+}
+
+ensure_packages() {
+    [[ -z "$(missing_commands)" ]] && return 0
+    command -v apt-get >/dev/null || die "missing: $(missing_commands), and no apt-get"
+    log "installing ${PACKAGES[*]}"
+    # Keep the package scripts from starting the system smbd/nmbd: nmbd
+    # would announce itself on the real network.
+    local guard=""
+    if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+        guard=/usr/sbin/policy-rc.d
+        printf '#!/bin/sh\nexit 101\n' >"$guard"
+        chmod 755 "$guard"
+    fi
+    local rc=0
+    { DEBIAN_FRONTEND=noninteractive apt-get update -q &&
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"; } >&2 || rc=$?
+    [[ -n "$guard" ]] && rm -f "$guard"
+    [[ $rc -eq 0 ]] || die "apt-get failed ($rc)"
+    [[ -z "$(missing_commands)" ]] || die "still missing after install: $(missing_commands)"
+}
+
+# ---------------------------------------------------------------- check
+
+cmd_check() {
+    skip() { echo "$*"; exit 77; }
+    [[ $(id -u) -eq 0 ]] || skip "not root"
+    [[ -c /dev/fuse ]] || skip "no /dev/fuse"
+    grep -qw fuse /proc/filesystems 2>/dev/null || modprobe fuse 2>/dev/null ||
+        skip "kernel has no fuse file system"
+    local missing
+    missing=$(missing_commands)
+    if [[ -n "$missing" ]] && ! command -v apt-get >/dev/null; then
+        skip "missing commands ($missing) and no apt-get to install them"
+    fi
+    command -v ip >/dev/null || { [[ -n "$missing" ]] && return 0; }
+    # Try what `up` needs from the kernel in a throwaway namespace.
+    local ns="dozo-chk-$$-$RANDOM" why=""
+    if ! ip netns add "$ns" 2>/dev/null; then
+        skip "ip netns add not permitted"
+    fi
+    if ! ip -n "$ns" link add dzchka type veth peer name dzchkb 2>/dev/null; then
+        why="cannot create a veth pair"
+    elif command -v tc >/dev/null &&
+         ! tc -n "$ns" qdisc add dev dzchka root tbf rate 100mbit burst 65536 latency 20ms 2>/dev/null; then
+        why="tbf queueing discipline not available"
+    fi
+    ip netns del "$ns" 2>/dev/null || true
+    [[ -z "$why" ]] || skip "$why"
+    return 0
+}
+
+# ---------------------------------------------------------------- state
+
+# Harness bookkeeping, kept apart from smbd's own pid directory.
+state_file() { echo "$1/harness/state"; }
+
+record() { # record STATE_DIR KEY VALUE
+    printf '%s=%q\n' "$2" "$3" >>"$(state_file "$1")"
+}
+
+load_state() {
+    local sd=$1 f
+    f=$(state_file "$sd")
+    SERVER_NS="" CLIENT_NS="" SERVER_IF="" CLIENT_IF="" MNT="" SMALL_DIR=""
+    SMBD_PID="" SMBNETFS_PID="" SMB_CONF=""
+    [[ -f "$f" ]] || return 1
+    # shellcheck disable=SC1090
+    source "$f"
+}
+
+ns_inode() { stat -L -c %i "/run/netns/$1" 2>/dev/null; }
+
+# True if PID is alive and (when the namespace still exists) lives in it, so
+# a recycled PID is never signalled.
+pid_is_ours() { # pid_is_ours PID NS EXPECTED_COMM
+    local pid=$1 ns=$2 comm=$3 ino
+    [[ -n "$pid" && -d /proc/$pid ]] || return 1
+    ino=$(ns_inode "$ns" || true)
+    if [[ -n "$ino" ]]; then
+        [[ "$(readlink "/proc/$pid/ns/net" 2>/dev/null)" == "net:[$ino]" ]]
+    else
+        [[ "$(cat "/proc/$pid/comm" 2>/dev/null)" == "$comm"* ]]
+    fi
+}
+
+wait_gone() { # wait_gone TENTHS PID...
+    local n=$1 p alive
+    shift
+    while ((n-- > 0)); do
+        alive=0
+        for p in "$@"; do [[ -d /proc/$p ]] && alive=1; done
+        ((alive)) || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+stop_pid() { # stop_pid PID NS COMM
+    pid_is_ours "$1" "$2" "$3" || return 0
+    kill -TERM "$1" 2>/dev/null || true
+    wait_gone 20 "$1" || kill -KILL "$1" 2>/dev/null || true
+    wait_gone 20 "$1" || true
+}
+
+kill_ns_pids() { # everything still running inside one of our namespaces
+    local ns=$1 pids
+    [[ -n "$ns" && -e /run/netns/$ns ]] || return 0
+    pids=$(ip netns pids "$ns" 2>/dev/null || true)
+    [[ -n "$pids" ]] || return 0
+    # shellcheck disable=SC2086
+    kill -KILL $pids 2>/dev/null || true
+    # shellcheck disable=SC2086
+    wait_gone 30 $pids || log "processes still alive in $ns: $pids"
+}
+
+is_mounted() { findmnt -rn --mountpoint "$1" >/dev/null 2>&1; }
+
+unmount() { # unmount DIR, lazily if the file system is stuck
+    local dir=$1
+    is_mounted "$dir" || return 0
+    timeout 5 umount "$dir" 2>/dev/null || timeout 5 umount -l "$dir" 2>/dev/null || true
+    is_mounted "$dir" && log "could not unmount $dir"
+    return 0
+}
+
+# ---------------------------------------------------------------- down
+
+cmd_down() {
+    local sd=$1
+    [[ -d "$sd" ]] || return 0
+    sd=$(cd "$sd" && pwd)
+    [[ -e "$sd/$MARKER" ]] || die "$sd was not made by share.sh up; not touching it"
+    load_state "$sd" || true
+
+    # FUSE first: with the daemon gone, the mount would just return ENOTCONN.
+    if [[ -n "$MNT" ]]; then
+        is_mounted "$MNT" && { timeout 5 fusermount3 -u "$MNT" 2>/dev/null || true; }
+        unmount "$MNT"
+    fi
+    stop_pid "$SMBNETFS_PID" "$CLIENT_NS" smbnetfs
+    stop_pid "$SMBD_PID" "$SERVER_NS" smbd
+    kill_ns_pids "$CLIENT_NS"
+    kill_ns_pids "$SERVER_NS"
+    # Deleting a namespace takes its end of the veth pair with it.
+    local ns
+    for ns in "$CLIENT_NS" "$SERVER_NS"; do
+        [[ -n "$ns" && -e /run/netns/$ns ]] && { ip netns del "$ns" 2>/dev/null || log "cannot delete namespace $ns"; }
+    done
+    [[ -n "$SMALL_DIR" ]] && unmount "$SMALL_DIR"
+
+    # Refuse to recurse into anything still mounted below the state folder.
+    if findmnt -rn -o TARGET | grep -q "^$sd/"; then
+        die "something is still mounted under $sd; left it in place"
+    fi
+    rm -rf --one-file-system "$sd"
+}
+
+# ---------------------------------------------------------------- up
+
+write_smb_conf() { # write_smb_conf STATE_DIR ; read-only flags from harness/ro-<share>
+    local sd=$1 s=$1/samba ro
+    ro_of() { [[ -e "$sd/harness/ro-$1" ]] && echo yes || echo no; }
+    cat >"$s/smb.conf.new" <<EOF
+[global]
+    server role = standalone server
+    netbios name = DOZOSRV
+    workgroup = DOZOTEST
+    interfaces = $SERVER_IP/$PREFIX_LEN
+    bind interfaces only = yes
+    disable netbios = yes
+    smb ports = 445
+    server min protocol = SMB2
+    passdb backend = tdbsam:$s/private/passdb.tdb
+    private dir = $s/private
+    lock directory = $s/lock
+    state directory = $s/state
+    cache directory = $s/cache
+    pid directory = $s/run
+    ncalrpc dir = $s/ncalrpc
+    binddns dir = $s/binddns
+    usershare path =
+    log file = $s/log/%m.log
+    log level = 1
+    max log size = 0
+    load printers = no
+    printing = bsd
+    printcap name = /dev/null
+    disable spoolss = yes
+    map to guest = never
+    restrict anonymous = 2
+
+[data]
+    path = $sd/srv/data
+    read only = $(ro_of data)
+    valid users = root
+
+[small]
+    path = $sd/srv/small
+    read only = $(ro_of small)
+    valid users = root
+
+[ro]
+    path = $sd/srv/ro
+    read only = yes
+    valid users = root
+EOF
+    mv -f "$s/smb.conf.new" "$s/smb.conf"
+}
+
+valid_rate() { [[ "$1" =~ ^[1-9][0-9]{0,5}$ ]]; }
+
+shape() { # shape RATE_MBIT|off ; uses loaded state
+    local rate=$1 ns dev
+    for ns_dev in "$SERVER_NS:$SERVER_IF" "$CLIENT_NS:$CLIENT_IF"; do
+        ns=${ns_dev%%:*} dev=${ns_dev#*:}
+        if [[ "$rate" == off ]]; then
+            tc -n "$ns" qdisc del dev "$dev" root 2>/dev/null || true
+        else
+            tc -n "$ns" qdisc replace dev "$dev" root tbf rate "${rate}mbit" burst 65536 latency 20ms
+        fi
+    done
+}
+
+# A share is usable when a file can be created and removed through the mount,
+# from this (root namespace) process.
+probe_write() {
+    local f="$1/.probe-$$-$RANDOM"
+    { : >"$f"; } 2>/dev/null && rm -f "$f" 2>/dev/null
+}
+
+wait_usable() { # wait_usable DIR SECONDS
+    local dir=$1 deadline=$((SECONDS + $2))
+    while ((SECONDS < deadline)); do
+        probe_write "$dir" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+start_bg() { # start_bg PIDFILE LOGFILE CMD... ; the pid recorded is CMD's own
+    local pidfile=$1 logfile=$2
+    shift 2
+    # setsid: the daemon must outlive this script and ignore its terminal.
+    # The inner shell writes its pid and execs, so the pid is the daemon's.
+    setsid bash -c 'echo $$ >"$0"; exec "$@"' "$pidfile" "$@" </dev/null >>"$logfile" 2>&1 &
+    local n=50
+    while ((n-- > 0)); do [[ -s "$pidfile" ]] && break; sleep 0.05; done
+    [[ -s "$pidfile" ]] || die "could not start $3"
+    cat "$pidfile"
+}
+
+UP_SD=""
+up_failed() {
+    local rc=$?
+    trap - EXIT
+    if [[ -n "$UP_SD" ]]; then
+        log "up failed (exit $rc); logs:"
+        tail -n 15 "$UP_SD"/samba/log/*.log "$UP_SD"/harness/*.log 2>/dev/null >&2 || true
+        cmd_down "$UP_SD" || true
+    fi
+    exit "$rc"
+}
+
+cmd_up() {
+    local sd=$1 rate=${2:-}
+    [[ $(id -u) -eq 0 ]] || die "must run as root"
+    [[ -z "$rate" ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s)"
+    if [[ -e "$sd" ]]; then
+        [[ -d "$sd" && -z "$(ls -A "$sd")" ]] || die "$sd exists and is not empty"
+    fi
+    ensure_packages
+    export PATH="$PATH:/usr/sbin:/sbin"
+    local t0=$SECONDS
+
+    mkdir -p "$sd"
+    sd=$(cd "$sd" && pwd)
+    : >"$sd/$MARKER"
+    UP_SD=$sd
+    trap up_failed EXIT
+    mkdir -p "$sd/harness" "$sd/srv/data" "$sd/srv/small" "$sd/srv/ro" "$sd/mnt" \
+        "$sd/home/.smb" "$sd/samba"/{private,lock,state,cache,run,ncalrpc,binddns,log}
+    chmod 700 "$sd/samba/private"
+
+    # Unique names so parallel runs don't clash; interface names max 15 chars.
+    local sfx tries=20
+    while :; do
+        sfx=$(printf '%x%04x' $$ $((RANDOM)))
+        [[ ! -e /run/netns/dozo-srv-$sfx && ! -e /run/netns/dozo-cli-$sfx ]] && break
+        ((--tries > 0)) || die "no free namespace name"
+    done
+    SERVER_NS=dozo-srv-$sfx CLIENT_NS=dozo-cli-$sfx
+    SERVER_IF=dzs$sfx CLIENT_IF=dzc$sfx
+    MNT=$sd/mnt SMALL_DIR=$sd/srv/small SMB_CONF=$sd/samba/smb.conf
+    local k
+    for k in SERVER_NS CLIENT_NS SERVER_IF CLIENT_IF MNT SMALL_DIR SMB_CONF; do
+        record "$sd" "$k" "${!k}"
+    done
+
+    # Network: both ends live in namespaces of our own; the root namespace
+    # never gets an address on the /30.
+    ip netns add "$SERVER_NS"
+    ip netns add "$CLIENT_NS"
+    ip link add "$SERVER_IF" netns "$SERVER_NS" type veth peer name "$CLIENT_IF" netns "$CLIENT_NS"
+    ip -n "$SERVER_NS" addr add "$SERVER_IP/$PREFIX_LEN" dev "$SERVER_IF"
+    ip -n "$CLIENT_NS" addr add "$CLIENT_IP/$PREFIX_LEN" dev "$CLIENT_IF"
+    local ns
+    for ns in "$SERVER_NS" "$CLIENT_NS"; do ip -n "$ns" link set lo up; done
+    ip -n "$SERVER_NS" link set "$SERVER_IF" up
+    ip -n "$CLIENT_NS" link set "$CLIENT_IF" up
+    [[ -z "$rate" ]] || shape "$rate"
+
+    # Server side folders.
+    mount -t tmpfs -o "size=$SMALL_SIZE,mode=755" dozozeda-small "$SMALL_DIR"
+    write_smb_conf "$sd"
+    local pw
+    pw=$(head -c 24 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 20)
+    printf '%s\n%s\n' "$pw" "$pw" | smbpasswd -c "$SMB_CONF" -s -a root >/dev/null
+
+    # nsenter --net only: smbd shares our mount namespace and so sees the tmpfs.
+    SMBD_PID=$(start_bg "$sd/harness/smbd.pid" "$sd/harness/smbd.log" \
+        nsenter --net="/run/netns/$SERVER_NS" smbd -F --no-process-group -s "$SMB_CONF")
+    record "$sd" SMBD_PID "$SMBD_PID"
+    local n=100
+    until ip netns exec "$SERVER_NS" ss -Hltn "sport = :445" 2>/dev/null | grep -q .; do
+        [[ -d /proc/$SMBD_PID ]] || die "smbd exited"
+        ((--n > 0)) || die "smbd does not listen"
+        sleep 0.1
+    done
+
+    # Client: a private HOME; smbnetfs ignores its config unless mode 600.
+    local home=$sd/home
+    cat >"$home/.smb/smb.conf" <<EOF
+[global]
+    client min protocol = SMB2
+    disable netbios = yes
+    name resolve order = host
+EOF
+    cat >"$home/.smb/smbnetfs.conf" <<EOF
+smb_query_browsers "false"
+auth "$SERVER_IP" "root" "$pw"
+EOF
+    chmod 700 "$home/.smb"
+    chmod 600 "$home/.smb/smbnetfs.conf" "$home/.smb/smb.conf"
+
+    # nsenter, not `ip netns exec`: the latter would hide the mount from
+    # everyone else in a private mount namespace.
+    SMBNETFS_PID=$(start_bg "$sd/harness/smbnetfs.pid" "$sd/harness/smbnetfs.log" \
+        env -i HOME="$home" PATH=/usr/bin:/bin \
+        nsenter --net="/run/netns/$CLIENT_NS" \
+        smbnetfs "$MNT" -f -o "config=$home/.smb/smbnetfs.conf,big_writes,max_write=131072,smb_timeout=5000")
+    record "$sd" SMBNETFS_PID "$SMBNETFS_PID"
+
+    local base=$MNT/$SERVER_IP
+    wait_usable "$base/data" 20 || die "$base/data not writable within 20 s"
+
+    {
+        printf '%s=%q\n' \
+            SHARE_DATA "$base/data" \
+            SHARE_SMALL "$base/small" \
+            SHARE_RO "$base/ro" \
+            SHARE_DATA_SERVER_DIR "$sd/srv/data" \
+            SHARE_SMALL_SERVER_DIR "$sd/srv/small" \
+            SHARE_RO_SERVER_DIR "$sd/srv/ro" \
+            SHARE_MOUNT "$MNT" \
+            SERVER_IP "$SERVER_IP" \
+            CLIENT_IP "$CLIENT_IP" \
+            SERVER_NS "$SERVER_NS" \
+            CLIENT_NS "$CLIENT_NS" \
+            SERVER_IF "$SERVER_IF" \
+            CLIENT_IF "$CLIENT_IF"
+    } >"$sd/env.new"
+    mv -f "$sd/env.new" "$sd/env"
+    trap - EXIT
+    log "up in $((SECONDS - t0)) s: $base (rate ${rate:-unshaped})"
+}
+
+# ---------------------------------------------------------------- link faults
+
+need_state() {
+    local sd=$1
+    [[ -e "$sd/$MARKER" ]] || die "$sd: not a share.sh state folder"
+    load_state "$sd" || die "$sd: no state"
+    [[ -e /run/netns/$SERVER_NS && -e /run/netns/$CLIENT_NS ]] || die "$sd: namespaces are gone"
+}
+
+cmd_rate() {
+    local sd=$1 rate=$2
+    [[ "$rate" == off ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s or off)"
+    need_state "$sd"
+    shape "$rate"
+}
+
+cmd_cut() {
+    need_state "$1"
+    ip -n "$CLIENT_NS" link set "$CLIENT_IF" down
+    ip -n "$SERVER_NS" link set "$SERVER_IF" down
+}
+
+cmd_restore() {
+    local sd=$1
+    need_state "$sd"
+    ip -n "$SERVER_NS" link set "$SERVER_IF" up
+    ip -n "$CLIENT_NS" link set "$CLIENT_IF" up
+    # smbnetfs reconnects on demand; the first calls after the link returns
+    # may still fail with EIO.
+    wait_usable "$MNT/$SERVER_IP/data" 20 || die "share not usable 20 s after restore"
+}
+
+cmd_readonly() {
+    local sd=$1 share=$2 mode=$3
+    [[ "$share" == data || "$share" == small ]] || die "readonly: share must be data or small"
+    need_state "$sd"
+    case $mode in
+        on) : >"$sd/harness/ro-$share" ;;
+        off) rm -f "$sd/harness/ro-$share" ;;
+        *) die "readonly: on or off" ;;
+    esac
+    write_smb_conf "$sd"
+    # Every smbd process (including the one serving the open connection)
+    # re-reads the config; `read only` is checked again on the next request.
+    smbcontrol -s "$SMB_CONF" smbd reload-config >/dev/null
+    # Wait until the change shows through the mount.
+    local n=50 f="$MNT/$SERVER_IP/$share/.probe-ro-$$"
+    while ((n-- > 0)); do
+        if [[ $mode == on ]]; then
+            { : >"$f"; } 2>/dev/null || return 0
+            rm -f "$f" 2>/dev/null || true
+        else
+            probe_write "$MNT/$SERVER_IP/$share" && return 0
+        fi
+        sleep 0.2
+    done
+    die "readonly $mode did not take effect within 10 s"
+}
+
+# ---------------------------------------------------------------- main
+
+[[ $# -ge 1 ]] || usage
+cmd=$1
+shift
+case $cmd in
+    check) [[ $# -eq 0 ]] || usage; cmd_check ;;
+    up) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_up "$@" ;;
+    down) [[ $# -eq 1 ]] || usage; cmd_down "$1" ;;
+    rate) [[ $# -eq 2 ]] || usage; cmd_rate "$@" ;;
+    cut) [[ $# -eq 1 ]] || usage; cmd_cut "$1" ;;
+    restore) [[ $# -eq 1 ]] || usage; cmd_restore "$1" ;;
+    readonly) [[ $# -eq 3 ]] || usage; cmd_readonly "$@" ;;
+    *) usage ;;
+esac

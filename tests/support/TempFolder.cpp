@@ -1,0 +1,71 @@
+#include "TempFolder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder()
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() / ("dozozeda-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) {
+            m_path = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+}
+
+SmallDisk::SmallDisk(unsigned megabytes, bool readOnly)
+{
+#ifdef __linux__
+    const std::string options = "size=" + std::to_string(megabytes) + "m";
+    m_mounted = ::mount("tmpfs", m_folder.path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+#else
+    (void)megabytes;
+    (void)readOnly;
+#endif
+}
+
+SmallDisk::~SmallDisk()
+{
+#ifdef __linux__
+    if (m_mounted)
+        ::umount2(m_folder.path().c_str(), MNT_DETACH);
+#endif
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out.flush())
+        throw std::runtime_error("cannot write " + path);
+}
+
+} // namespace testsupport

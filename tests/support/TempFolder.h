@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with everything
+// in it when the object goes away.
+class TempFolder {
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// A small tmpfs mounted on a fresh folder: a real file system that fills up.
+// Needs root; available() says whether the mount worked.
+class SmallDisk {
+public:
+    explicit SmallDisk(unsigned megabytes, bool readOnly = false);
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    ~SmallDisk();
+
+    bool available() const { return m_mounted; }
+    const std::string& path() const { return m_folder.path(); }
+
+private:
+    TempFolder m_folder;
+    bool m_mounted = false;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+} // namespace testsupport
