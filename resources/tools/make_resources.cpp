@@ -102,6 +102,7 @@ void drawArrow(QPainter &p, int fromX, int toX, int y)
         p.setBrush(colour);
         p.drawPolygon(shape(dx, dy));
     };
+    // Shifted dark copies give an even 1-pixel outline; a pen would not.
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
             paint(QColor(60, 30, 0), dx, dy);

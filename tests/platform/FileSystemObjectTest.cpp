@@ -1,4 +1,5 @@
 #include "FileSystemObject.h"
+#include "Paths.h"
 #include "PlatformError.h"
 #include "Runtime.h"
 #include "TempFolder.h"
@@ -29,6 +30,21 @@ std::string errorOf(F f)
     return "(no error)";
 }
 
+// Windows words a missing file or folder in its own language, and Wine
+// differently again; there only the part naming the path is fixed.
+testing::AssertionResult isMissingPathError(const std::string& error, const std::string& action, const std::string& path)
+{
+    const std::string expected = "Cannot " + action + " '" + platform::normalizePath(path) + "': ";
+#ifdef _WIN32
+    if (error.starts_with(expected) && error.size() > expected.size())
+        return testing::AssertionSuccess();
+#else
+    if (error == expected + "No such file or directory")
+        return testing::AssertionSuccess();
+#endif
+    return testing::AssertionFailure() << "got: " << error << "\nexpected: " << expected << "<reason>";
+}
+
 } // namespace
 
 TEST(FileSystemObject, FileExistsOnlyForFiles)
@@ -56,8 +72,9 @@ TEST(FileSystemObject, OpenErrorsNameThePathAndTheReason)
 {
     TempFolder folder;
     const std::string path = folder.file("no-such-folder/dummyfile.dum");
-    EXPECT_EQ(errorOf([&] { FileSystemObject().OpenTextFile(path, FileSystemObject::IOMode::ForWriting, true); }),
-              "Cannot open for writing '" + path + "': No such file or directory");
+    EXPECT_TRUE(isMissingPathError(
+        errorOf([&] { FileSystemObject().OpenTextFile(path, FileSystemObject::IOMode::ForWriting, true); }),
+        "open for writing", path));
 }
 
 TEST(FileSystemObject, GetFolderFindsOnlyExistingFolders)
@@ -91,10 +108,10 @@ TEST(FileSystemObject, CopyErrorsNameTheFile)
     TempFolder folder;
     writeFile(folder.file("dummyfile.dum"), "XX");
     const std::string missing = folder.file("gone") + "\\";
-    EXPECT_EQ(errorOf([&] { FileSystemObject().CopyFile(folder.file("dummyfile.dum"), missing, true); }),
-              "Cannot create '" + folder.file("gone") + "/dummyfile.dum': No such file or directory");
-    EXPECT_EQ(errorOf([&] { FileSystemObject().CopyFile(folder.file("absent.dum"), missing, true); }),
-              "Cannot open for reading '" + folder.file("absent.dum") + "': No such file or directory");
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { FileSystemObject().CopyFile(folder.file("dummyfile.dum"), missing, true); }),
+                                   "create", folder.file("gone") + "/dummyfile.dum"));
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { FileSystemObject().CopyFile(folder.file("absent.dum"), missing, true); }),
+                                   "open for reading", folder.file("absent.dum")));
 }
 
 #ifndef _WIN32

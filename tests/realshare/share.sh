@@ -7,9 +7,9 @@
 #   share.sh check
 #   share.sh up STATE_DIR [RATE_MBIT]
 #   share.sh rate STATE_DIR RATE_MBIT|off
-#   share.sh cut STATE_DIR
+#   share.sh cut STATE_DIR [remote|local]
 #   share.sh restore STATE_DIR
-#   share.sh readonly STATE_DIR data|small|ro on|off
+#   share.sh readonly STATE_DIR data|small on|off
 #   share.sh down STATE_DIR
 #
 # After `up`, STATE_DIR/env holds shell assignments (SHARE_DATA, ...).
@@ -28,7 +28,7 @@ die() { echo "share.sh: $*" >&2; exit 1; }
 log() { echo "share.sh: $*" >&2; }
 
 usage() {
-    sed -n '6,12p' "$0" | sed 's/^# \{0,3\}//' >&2
+    sed -n 's/^#   \(share\.sh .*\)/\1/p' "$0" >&2
     exit 2
 }
 
@@ -102,7 +102,7 @@ record() { # record STATE_DIR KEY VALUE
 load_state() {
     local sd=$1 f
     f=$(state_file "$sd")
-    SERVER_NS="" CLIENT_NS="" SERVER_IF="" CLIENT_IF="" MNT="" SMALL_DIR=""
+    SERVER_NS="" CLIENT_NS="" SERVER_IF="" CLIENT_IF="" MNT="" SMALL_DIR="" DATA_DIR=""
     SMBD_PID="" SMBNETFS_PID="" SMB_CONF=""
     [[ -f "$f" ]] || return 1
     # shellcheck disable=SC1090
@@ -188,6 +188,7 @@ cmd_down() {
         [[ -n "$ns" && -e /run/netns/$ns ]] && { ip netns del "$ns" 2>/dev/null || log "cannot delete namespace $ns"; }
     done
     [[ -n "$SMALL_DIR" ]] && unmount "$SMALL_DIR"
+    [[ -n "$DATA_DIR" ]] && unmount "$DATA_DIR"
 
     # Refuse to recurse into anything still mounted below the state folder.
     if findmnt -rn -o TARGET | grep -q "^$sd/"; then
@@ -198,10 +199,9 @@ cmd_down() {
 
 # ---------------------------------------------------------------- up
 
-write_smb_conf() { # write_smb_conf STATE_DIR ; read-only flags from harness/ro-<share>
-    local sd=$1 s=$1/samba ro
-    ro_of() { [[ -e "$sd/harness/ro-$1" ]] && echo yes || echo no; }
-    cat >"$s/smb.conf.new" <<EOF
+write_smb_conf() { # write_smb_conf STATE_DIR
+    local sd=$1 s=$1/samba
+    cat >"$s/smb.conf" <<EOF
 [global]
     server role = standalone server
     netbios name = DOZOSRV
@@ -232,12 +232,12 @@ write_smb_conf() { # write_smb_conf STATE_DIR ; read-only flags from harness/ro-
 
 [data]
     path = $sd/srv/data
-    read only = $(ro_of data)
+    read only = no
     valid users = root
 
 [small]
     path = $sd/srv/small
-    read only = $(ro_of small)
+    read only = no
     valid users = root
 
 [ro]
@@ -245,7 +245,6 @@ write_smb_conf() { # write_smb_conf STATE_DIR ; read-only flags from harness/ro-
     read only = yes
     valid users = root
 EOF
-    mv -f "$s/smb.conf.new" "$s/smb.conf"
 }
 
 valid_rate() { [[ "$1" =~ ^[1-9][0-9]{0,5}$ ]]; }
@@ -293,7 +292,7 @@ start_bg() { # start_bg PIDFILE LOGFILE CMD... ; the pid recorded is CMD's own
 UP_SD=""
 up_failed() {
     local rc=$?
-    trap - EXIT
+    trap - EXIT INT TERM HUP
     if [[ -n "$UP_SD" ]]; then
         log "up failed (exit $rc); logs:"
         tail -n 15 "$UP_SD"/samba/log/*.log "$UP_SD"/harness/*.log 2>/dev/null >&2 || true
@@ -318,6 +317,7 @@ cmd_up() {
     : >"$sd/$MARKER"
     UP_SD=$sd
     trap up_failed EXIT
+    trap 'exit 130' INT TERM HUP
     mkdir -p "$sd/harness" "$sd/srv/data" "$sd/srv/small" "$sd/srv/ro" "$sd/mnt" \
         "$sd/home/.smb" "$sd/samba"/{private,lock,state,cache,run,ncalrpc,binddns,log}
     chmod 700 "$sd/samba/private"
@@ -331,9 +331,9 @@ cmd_up() {
     done
     SERVER_NS=dozo-srv-$sfx CLIENT_NS=dozo-cli-$sfx
     SERVER_IF=dzs$sfx CLIENT_IF=dzc$sfx
-    MNT=$sd/mnt SMALL_DIR=$sd/srv/small SMB_CONF=$sd/samba/smb.conf
+    MNT=$sd/mnt SMALL_DIR=$sd/srv/small DATA_DIR=$sd/srv/data SMB_CONF=$sd/samba/smb.conf
     local k
-    for k in SERVER_NS CLIENT_NS SERVER_IF CLIENT_IF MNT SMALL_DIR SMB_CONF; do
+    for k in SERVER_NS CLIENT_NS SERVER_IF CLIENT_IF MNT SMALL_DIR DATA_DIR SMB_CONF; do
         record "$sd" "$k" "${!k}"
     done
 
@@ -352,10 +352,12 @@ cmd_up() {
 
     # Server side folders.
     mount -t tmpfs -o "size=$SMALL_SIZE,mode=755" dozozeda-small "$SMALL_DIR"
+    # data sits on its own bind mount so `readonly` can flip it in place.
+    mount --bind "$DATA_DIR" "$DATA_DIR"
     write_smb_conf "$sd"
     local pw
     pw=$(head -c 24 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 20)
-    printf '%s\n%s\n' "$pw" "$pw" | smbpasswd -c "$SMB_CONF" -s -a root >/dev/null
+    printf '%s\n%s\n' "$pw" "$pw" | smbpasswd -c "$SMB_CONF" -s -a root >"$sd/harness/smbpasswd.log" 2>&1
 
     # nsenter --net only: smbd shares our mount namespace and so sees the tmpfs.
     SMBD_PID=$(start_bg "$sd/harness/smbd.pid" "$sd/harness/smbd.log" \
@@ -411,7 +413,7 @@ EOF
             CLIENT_IF "$CLIENT_IF"
     } >"$sd/env.new"
     mv -f "$sd/env.new" "$sd/env"
-    trap - EXIT
+    trap - EXIT INT TERM HUP
     log "up in $((SECONDS - t0)) s: $base (rate ${rate:-unshaped})"
 }
 
@@ -431,9 +433,15 @@ cmd_rate() {
     shape "$rate"
 }
 
+# remote: only the server end goes down; the client's route stays and packets
+#         vanish, as when a server or the path to it disappears.
+# local:  both ends go down; the client has no route (ENETUNREACH at once on
+#         reconnect attempts), as with an unplugged cable.
 cmd_cut() {
+    local mode=${2:-remote}
+    [[ "$mode" == remote || "$mode" == local ]] || die "cut: remote or local"
     need_state "$1"
-    ip -n "$CLIENT_NS" link set "$CLIENT_IF" down
+    [[ "$mode" == local ]] && ip -n "$CLIENT_NS" link set "$CLIENT_IF" down
     ip -n "$SERVER_NS" link set "$SERVER_IF" down
 }
 
@@ -447,31 +455,26 @@ cmd_restore() {
     wait_usable "$MNT/$SERVER_IP/data" 20 || die "share not usable 20 s after restore"
 }
 
+# Flips the server folder's mount read-only underneath smbd. Changing `read
+# only` in smb.conf would not do: smbd keeps the old value for connected
+# clients, and forcing a reconnect loses open handles and gives EIO for
+# seconds. With the mount read-only, creating, deleting or opening for write
+# fails with EROFS through the share, and the connection stays as it was.
+# The kernel refuses (EBUSY) while a file there is open for writing.
 cmd_readonly() {
-    local sd=$1 share=$2 mode=$3
-    [[ "$share" == data || "$share" == small ]] || die "readonly: share must be data or small"
+    local sd=$1 share=$2 mode=$3 dir
     need_state "$sd"
+    case $share in
+        data) dir=$DATA_DIR ;;
+        small) dir=$SMALL_DIR ;;
+        *) die "readonly: share must be data or small" ;;
+    esac
     case $mode in
-        on) : >"$sd/harness/ro-$share" ;;
-        off) rm -f "$sd/harness/ro-$share" ;;
+        on) mount -o remount,bind,ro "$dir" ||
+                die "readonly: cannot remount $dir (a file still open for writing?)" ;;
+        off) mount -o remount,bind,rw "$dir" ;;
         *) die "readonly: on or off" ;;
     esac
-    write_smb_conf "$sd"
-    # Every smbd process (including the one serving the open connection)
-    # re-reads the config; `read only` is checked again on the next request.
-    smbcontrol -s "$SMB_CONF" smbd reload-config >/dev/null
-    # Wait until the change shows through the mount.
-    local n=50 f="$MNT/$SERVER_IP/$share/.probe-ro-$$"
-    while ((n-- > 0)); do
-        if [[ $mode == on ]]; then
-            { : >"$f"; } 2>/dev/null || return 0
-            rm -f "$f" 2>/dev/null || true
-        else
-            probe_write "$MNT/$SERVER_IP/$share" && return 0
-        fi
-        sleep 0.2
-    done
-    die "readonly $mode did not take effect within 10 s"
 }
 
 # ---------------------------------------------------------------- main
@@ -484,7 +487,7 @@ case $cmd in
     up) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_up "$@" ;;
     down) [[ $# -eq 1 ]] || usage; cmd_down "$1" ;;
     rate) [[ $# -eq 2 ]] || usage; cmd_rate "$@" ;;
-    cut) [[ $# -eq 1 ]] || usage; cmd_cut "$1" ;;
+    cut) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_cut "$@" ;;
     restore) [[ $# -eq 1 ]] || usage; cmd_restore "$1" ;;
     readonly) [[ $# -eq 3 ]] || usage; cmd_readonly "$@" ;;
     *) usage ;;

@@ -1,0 +1,39 @@
+#include "Form3.h"
+
+#include "ui_Form3.h"
+
+#include "dozozeda_resources.h"
+#include "TextControls.h"
+
+namespace {
+
+const QString crLf = QStringLiteral("\r\n");
+
+} // namespace
+
+Form3::Form3() = default;
+
+Form3::~Form3() = default;
+
+QWidget* Form3::CreateControls()
+{
+    auto* window = new QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                                            | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    ui = std::make_unique<Ui::Form3>();
+    ui->setupUi(window);
+    window->setWindowIcon(QIcon(dozozeda::resources::windowIcon()));
+    window->setFixedSize(window->size());
+    return window;
+}
+
+void Form3::ForgetControls()
+{
+    ui.reset();
+}
+
+void Form3::Form_Load()
+{
+    platform::SetCaption(ui->Label1, QString() + crLf + crLf + QStringLiteral("Written by the Dozozeda developers.") + crLf);
+    platform::SetCaption(ui->Label1, platform::Caption(ui->Label1) + QStringLiteral(" If you like it, send a mail to: ")
+                                         + QStringLiteral(DOZOZEDA_CONTACT_MAIL));
+}

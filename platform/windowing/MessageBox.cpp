@@ -1,0 +1,35 @@
+#include "MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+void showModal(const MessageBoxCall& call)
+{
+    QMessageBox box(call.style == vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, call.title,
+                    call.prompt, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+std::function<void(const MessageBoxCall&)>& messageBoxHandler()
+{
+    static std::function<void(const MessageBoxCall&)> handler = showModal;
+    return handler;
+}
+
+} // namespace
+
+void MsgBox(const QString& prompt, int style, const QString& title)
+{
+    messageBoxHandler()({prompt, style, title});
+}
+
+void setMessageBoxHandler(std::function<void(const MessageBoxCall&)> handler)
+{
+    messageBoxHandler() = handler ? std::move(handler) : showModal;
+}
+
+} // namespace platform

@@ -1,0 +1,58 @@
+#include "TextControls.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace platform {
+
+namespace {
+
+const QString crLf = QStringLiteral("\r\n");
+
+QString toQtLines(QString text)
+{
+    return text.replace(crLf, QStringLiteral("\n"));
+}
+
+QString toCrLfLines(QString text)
+{
+    return text.replace(QLatin1Char('\n'), crLf);
+}
+
+} // namespace
+
+QString Text(const QPlainTextEdit* box)
+{
+    return toCrLfLines(box->toPlainText());
+}
+
+void SetText(QPlainTextEdit* box, const QString& text)
+{
+    const QTextCursor before = box->textCursor();
+    const int anchor = before.anchor();
+    const int position = before.position();
+    const int vertical = box->verticalScrollBar()->value();
+
+    box->setPlainText(toQtLines(text));
+
+    QTextCursor after(box->document());
+    const int end = after.document()->characterCount() - 1;
+    after.setPosition(qMin(anchor, end));
+    after.setPosition(qMin(position, end), QTextCursor::KeepAnchor);
+    box->setTextCursor(after);
+    box->verticalScrollBar()->setValue(vertical);
+}
+
+QString Caption(const QLabel* label)
+{
+    return toCrLfLines(label->text());
+}
+
+void SetCaption(QLabel* label, const QString& caption)
+{
+    label->setText(toQtLines(caption));
+}
+
+} // namespace platform

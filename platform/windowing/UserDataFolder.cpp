@@ -1,0 +1,16 @@
+#include "UserDataFolder.h"
+
+#include "Runtime.h"
+
+#include <QStandardPaths>
+
+namespace platform {
+
+void useUserDataFolderAsProgramFolderFallback()
+{
+    setProgramFolderFallback([] {
+        return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
+    });
+}
+
+} // namespace platform
