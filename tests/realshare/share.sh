@@ -22,7 +22,7 @@ readonly SMALL_SIZE=30m
 readonly MARKER=.dozozeda-share
 readonly PACKAGES=(samba smbnetfs fuse3 iproute2)
 # Commands we rely on, one per package above (plus util-linux, always there).
-readonly COMMANDS=(smbd smbpasswd smbcontrol smbnetfs fusermount3 ip tc nsenter)
+readonly COMMANDS=(smbd smbpasswd smbnetfs fusermount3 ip tc nsenter)
 
 die() { echo "share.sh: $*" >&2; exit 1; }
 log() { echo "share.sh: $*" >&2; }
@@ -73,7 +73,8 @@ cmd_check() {
     if [[ -n "$missing" ]] && ! command -v apt-get >/dev/null; then
         skip "missing commands ($missing) and no apt-get to install them"
     fi
-    command -v ip >/dev/null || { [[ -n "$missing" ]] && return 0; }
+    # Without iproute2 yet, the kernel side can only be tried after `up` installs it.
+    command -v ip >/dev/null || return 0
     # Try what `up` needs from the kernel in a throwaway namespace.
     local ns="dozo-chk-$$-$RANDOM" why=""
     if ! ip netns add "$ns" 2>/dev/null; then
@@ -124,20 +125,31 @@ pid_is_ours() { # pid_is_ours PID NS EXPECTED_COMM
     fi
 }
 
+# A zombie counts as gone: our daemons are reparented to PID 1, which may take
+# its time to reap them.
+is_running() {
+    local st
+    st=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+    [[ -n "$st" && "$st" != Z ]]
+}
+
 wait_gone() { # wait_gone TENTHS PID...
     local n=$1 p alive
     shift
     while ((n-- > 0)); do
         alive=0
-        for p in "$@"; do [[ -d /proc/$p ]] && alive=1; done
+        for p in "$@"; do is_running "$p" && alive=1; done
         ((alive)) || return 0
         sleep 0.1
     done
     return 1
 }
 
+SIGNALLED=()
+
 stop_pid() { # stop_pid PID NS COMM
     pid_is_ours "$1" "$2" "$3" || return 0
+    SIGNALLED+=("$1")
     kill -TERM "$1" 2>/dev/null || true
     wait_gone 20 "$1" || kill -KILL "$1" 2>/dev/null || true
     wait_gone 20 "$1" || true
@@ -148,6 +160,8 @@ kill_ns_pids() { # everything still running inside one of our namespaces
     [[ -n "$ns" && -e /run/netns/$ns ]] || return 0
     pids=$(ip netns pids "$ns" 2>/dev/null || true)
     [[ -n "$pids" ]] || return 0
+    # shellcheck disable=SC2206
+    SIGNALLED+=($pids)
     # shellcheck disable=SC2086
     kill -KILL $pids 2>/dev/null || true
     # shellcheck disable=SC2086
@@ -195,6 +209,15 @@ cmd_down() {
         die "something is still mounted under $sd; left it in place"
     fi
     rm -rf --one-file-system "$sd"
+
+    # Give PID 1 a moment to reap, so no zombie smbd/smbnetfs is left to see.
+    local n=40 p left
+    while ((n-- > 0)); do
+        left=0
+        for p in "${SIGNALLED[@]}"; do [[ -e /proc/$p ]] && left=1; done
+        ((left)) || break
+        sleep 0.1
+    done
 }
 
 # ---------------------------------------------------------------- up
@@ -282,6 +305,7 @@ start_bg() { # start_bg PIDFILE LOGFILE CMD... ; the pid recorded is CMD's own
     shift 2
     # setsid: the daemon must outlive this script and ignore its terminal.
     # The inner shell writes its pid and execs, so the pid is the daemon's.
+    # shellcheck disable=SC2016
     setsid bash -c 'echo $$ >"$0"; exec "$@"' "$pidfile" "$@" </dev/null >>"$logfile" 2>&1 &
     local n=50
     while ((n-- > 0)); do [[ -s "$pidfile" ]] && break; sleep 0.05; done
@@ -305,12 +329,14 @@ cmd_up() {
     local sd=$1 rate=${2:-}
     [[ $(id -u) -eq 0 ]] || die "must run as root"
     [[ -z "$rate" ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s)"
+    # The path ends up in smb.conf and in smbnetfs's comma-separated options.
+    [[ "$sd" =~ ^[A-Za-z0-9._/-]+$ ]] || die "STATE_DIR may only hold letters, digits and . _ / -"
     if [[ -e "$sd" ]]; then
         [[ -d "$sd" && -z "$(ls -A "$sd")" ]] || die "$sd exists and is not empty"
     fi
     ensure_packages
     export PATH="$PATH:/usr/sbin:/sbin"
-    local t0=$SECONDS
+    local t0=$EPOCHREALTIME
 
     mkdir -p "$sd"
     sd=$(cd "$sd" && pwd)
@@ -360,8 +386,10 @@ cmd_up() {
     printf '%s\n%s\n' "$pw" "$pw" | smbpasswd -c "$SMB_CONF" -s -a root >"$sd/harness/smbpasswd.log" 2>&1
 
     # nsenter --net only: smbd shares our mount namespace and so sees the tmpfs.
+    # -l: without it smbd opens /var/log/samba/log.smbd before reading smb.conf.
     SMBD_PID=$(start_bg "$sd/harness/smbd.pid" "$sd/harness/smbd.log" \
-        nsenter --net="/run/netns/$SERVER_NS" smbd -F --no-process-group -s "$SMB_CONF")
+        nsenter --net="/run/netns/$SERVER_NS" \
+        smbd -F --no-process-group -s "$SMB_CONF" -l "$sd/samba/log")
     record "$sd" SMBD_PID "$SMBD_PID"
     local n=100
     until ip netns exec "$SERVER_NS" ss -Hltn "sport = :445" 2>/dev/null | grep -q .; do
@@ -414,7 +442,7 @@ EOF
     } >"$sd/env.new"
     mv -f "$sd/env.new" "$sd/env"
     trap - EXIT INT TERM HUP
-    log "up in $((SECONDS - t0)) s: $base (rate ${rate:-unshaped})"
+    log "up in $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }') s: $base (rate ${rate:-unshaped})"
 }
 
 # ---------------------------------------------------------------- link faults
@@ -451,7 +479,8 @@ cmd_restore() {
     ip -n "$SERVER_NS" link set "$SERVER_IF" up
     ip -n "$CLIENT_NS" link set "$CLIENT_IF" up
     # smbnetfs reconnects on demand; the first calls after the link returns
-    # may still fail with EIO.
+    # may still fail with EIO, and a file left open by an interrupted copy
+    # stays locked (EBUSY on delete) until the server drops the old session.
     wait_usable "$MNT/$SERVER_IP/data" 20 || die "share not usable 20 s after restore"
 }
 
