@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, if any are missing.
+#   scripts/install-deps.sh build|test|windows|realshare|screenshots ...
+# Runs apt-get directly as root, through sudo otherwise; without either it
+# names what is missing and fails.
+set -euo pipefail
+
+packages_for() {
+    case "$1" in
+        build) echo cmake g++ make qt6-base-dev libgl-dev fonts-liberation2 ;;
+        test) echo googletest libgtest-dev ;;
+        windows) echo wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest ;;
+        realshare) echo samba smbnetfs fuse3 iproute2 ;;
+        screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
+        *) echo "unknown package set: $1" >&2; exit 2 ;;
+    esac
+}
+
+wanted=()
+for set in "$@"; do
+    read -r -a names <<<"$(packages_for "$set")"
+    wanted+=("${names[@]}")
+done
+
+missing=()
+for name in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$name")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    sudo=(sudo)
+else
+    echo "Missing Debian packages: ${missing[*]}" >&2
+    echo "Run this command again as root or with sudo, or install them yourself." >&2
+    exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native suite (the windows
+# headless, the file layer, the real-share tests when run as root) and the
+# file layer built for Windows, under Wine.
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+build="${DOZOZEDA_BUILD_DIR:-$repo/build/tests}"
+
+sets=(build test windows)
+[ "$(id -u)" -eq 0 ] && sets+=(realshare)
+"$repo/scripts/install-deps.sh" "${sets[@]}"
+
+cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DDOZOZEDA_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build" -j2
+(cd "$build" && ctest --output-on-failure --timeout 600 -j2)
+
+"$repo/scripts/windows-tests.sh" "$repo/build/windows"
