@@ -61,7 +61,6 @@ public:
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
     ~ScopedHandle() { ::CloseHandle(m_handle); }
-    HANDLE get() const { return m_handle; }
 
 private:
     HANDLE m_handle;
@@ -71,8 +70,7 @@ private:
 // unreachable server (ERROR_BAD_NETPATH) is a failure the user must hear about.
 bool isMissing(DWORD error)
 {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NET_NAME
-        || error == ERROR_INVALID_DRIVE;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NET_NAME;
 }
 
 FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info)
@@ -81,7 +79,9 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info)
     if (index == 0) {
         // Some network redirectors report no file index. Such files must
         // never look like one another, or every copy would be refused as a
-        // copy onto itself. The serial is 32 bits, so this device is unique.
+        // copy onto itself; a real one still fails safely, because the open
+        // source refuses to be deleted. The serial is 32 bits, so this device
+        // is unique.
         static std::atomic<std::uint64_t> unknown{0};
         return {~std::uint64_t{0}, ++unknown};
     }

@@ -149,7 +149,8 @@ private:
 class ShareFolder {
 public:
     explicit ShareFolder(const std::string& share)
-        : m_path(share + "\\dozozeda-test-" + std::to_string(::GetCurrentProcessId()))
+        : m_path(share + "\\dozozeda-test-" + std::to_string(::GetCurrentProcessId()) + "-"
+                 + std::to_string(::GetTickCount64()))
     {
         m_created = ::CreateDirectoryW(wide(m_path).c_str(), nullptr);
     }
