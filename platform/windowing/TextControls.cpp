@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace platform {
@@ -36,6 +37,13 @@ void SetText(QPlainTextEdit* box, const QString& text)
     const int vertical = box->verticalScrollBar()->value();
 
     box->setPlainText(toQtLines(text));
+    // The scroll position counts wrapped lines, but new text is laid out only
+    // when painted, until then one line per paragraph. Restoring the position
+    // before the layout would shift the view down by every wrapped line above.
+    if (auto* layout = qobject_cast<QPlainTextDocumentLayout*>(box->document()->documentLayout())) {
+        for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next())
+            layout->ensureBlockLayout(block);
+    }
 
     QTextCursor after(box->document());
     const int end = after.document()->characterCount() - 1;
