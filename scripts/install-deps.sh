@@ -9,7 +9,7 @@ packages_for() {
     case "$1" in
         build) echo cmake g++ make qt6-base-dev libgl-dev fonts-liberation2 ;;
         test) echo googletest libgtest-dev ;;
-        windows) echo wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest ;;
+        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest ;;
         realshare) echo samba smbnetfs fuse3 iproute2 ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
         *) echo "unknown package set: $1" >&2; exit 2 ;;
@@ -32,7 +32,7 @@ done
 
 if [ "$(id -u)" -eq 0 ]; then
     sudo=()
-elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+elif command -v sudo >/dev/null; then
     sudo=(sudo)
 else
     echo "Missing Debian packages: ${missing[*]}" >&2

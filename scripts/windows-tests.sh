@@ -13,17 +13,7 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 started=$SECONDS
 
-packages=(cmake make googletest wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$repo/scripts/install-deps.sh" windows
 
 cmake -S "$repo" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
