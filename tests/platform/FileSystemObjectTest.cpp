@@ -10,25 +10,14 @@
 #include <string>
 
 using platform::FileSystemObject;
+using testsupport::errorOf;
 using testsupport::readFile;
 using testsupport::TempFolder;
 using testsupport::writeFile;
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// Runs f and returns the text of the platform::Error it throws.
-template <typename F>
-std::string errorOf(F f)
-{
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+constexpr auto ForWriting = FileSystemObject::IOMode::ForWriting;
 
 // Windows words a missing file or folder in its own language, and Wine
 // differently again; there only the part naming the path is fixed.
@@ -45,6 +34,11 @@ testing::AssertionResult isMissingPathError(const std::string& error, const std:
     return testing::AssertionFailure() << "got: " << error << "\nexpected: " << expected << "<reason>";
 }
 
+std::uintmax_t sizeOnDisk(const std::string& path)
+{
+    return std::filesystem::file_size(path);
+}
+
 } // namespace
 
 TEST(FileSystemObject, FileExistsOnlyForFiles)
@@ -54,27 +48,7 @@ TEST(FileSystemObject, FileExistsOnlyForFiles)
     EXPECT_FALSE(fso.FileExists(folder.file("missing")));
     EXPECT_FALSE(fso.FileExists(folder.path()));
     writeFile(folder.file("here"), "x");
-    EXPECT_TRUE(fso.FileExists(folder.file("here")));
     EXPECT_TRUE(fso.FileExists(folder.path() + "\\/here"));
-}
-
-TEST(FileSystemObject, OpenForWritingEmptiesTheFile)
-{
-    TempFolder folder;
-    writeFile(folder.file("f"), "old content");
-    auto stream = FileSystemObject().OpenTextFile(folder.file("f"), FileSystemObject::IOMode::ForWriting, true);
-    stream->write("new");
-    platform::release(stream);
-    EXPECT_EQ(readFile(folder.file("f")), "new");
-}
-
-TEST(FileSystemObject, OpenErrorsNameThePathAndTheReason)
-{
-    TempFolder folder;
-    const std::string path = folder.file("no-such-folder/dummyfile.dum");
-    EXPECT_TRUE(isMissingPathError(
-        errorOf([&] { FileSystemObject().OpenTextFile(path, FileSystemObject::IOMode::ForWriting, true); }),
-        "open for writing", path));
 }
 
 TEST(FileSystemObject, GetFolderFindsOnlyExistingFolders)
@@ -92,70 +66,79 @@ TEST(FileSystemObject, GetFolderFindsOnlyExistingFolders)
 TEST(FileSystemObject, CopyIntoAFolderReplacesAnOlderCopy)
 {
     TempFolder source, target;
-    writeFile(source.file("dummyfile.dum"), std::string(3 * 1024 * 1024 + 5, 'X'));
-    writeFile(target.file("dummyfile.dum"), "an older, different file that is longer than nothing");
+    const std::string data(3 * 1024 * 1024 + 5, 'X');
+    writeFile(source.file("dummyfile.dum"), data);
+    writeFile(target.file("dummyfile.dum"), "an older, different file");
 
     FileSystemObject().CopyFile(source.file("dummyfile.dum"), target.path() + "\\", true);
-    EXPECT_EQ(readFile(target.file("dummyfile.dum")), std::string(3 * 1024 * 1024 + 5, 'X'));
+    EXPECT_EQ(readFile(target.file("dummyfile.dum")), data);
+    EXPECT_EQ(platform::FileLen(target.path() + "\\/dummyfile.dum"), static_cast<std::int64_t>(data.size()));
 
     EXPECT_NE(errorOf([&] { FileSystemObject().CopyFile(source.file("dummyfile.dum"), target.path() + "/", false); })
                   .find("File exists"),
               std::string::npos);
+    platform::DeleteFile(target.path() + "\\/dummyfile.dum");
+    EXPECT_FALSE(std::filesystem::exists(target.file("dummyfile.dum")));
 }
 
-TEST(FileSystemObject, CopyErrorsNameTheFile)
+TEST(FileSystemObject, ErrorsNameThePathAndTheReason)
 {
     TempFolder folder;
     writeFile(folder.file("dummyfile.dum"), "XX");
-    const std::string missing = folder.file("gone") + "\\";
-    EXPECT_TRUE(isMissingPathError(errorOf([&] { FileSystemObject().CopyFile(folder.file("dummyfile.dum"), missing, true); }),
-                                   "create", folder.file("gone") + "/dummyfile.dum"));
-    EXPECT_TRUE(isMissingPathError(errorOf([&] { FileSystemObject().CopyFile(folder.file("absent.dum"), missing, true); }),
+    const std::string gone = folder.file("gone");
+    FileSystemObject fso;
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { fso.OpenTextFile(gone + "/dummyfile.dum", ForWriting, true); }),
+                                   "open for writing", gone + "/dummyfile.dum"));
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { fso.CopyFile(folder.file("dummyfile.dum"), gone + "\\", true); }),
+                                   "create", gone + "/dummyfile.dum"));
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { fso.CopyFile(folder.file("absent.dum"), gone + "\\", true); }),
                                    "open for reading", folder.file("absent.dum")));
+    EXPECT_TRUE(isMissingPathError(errorOf([&] { platform::FileLen(folder.file("absent.dum")); }),
+                                   "read the length of", folder.file("absent.dum")));
+    EXPECT_EQ(errorOf([&] { platform::DeleteFile(folder.file("absent.dum")); }),
+              "Cannot delete '" + platform::normalizePath(folder.file("absent.dum")) + "': No such file or directory");
 }
 
-#ifndef _WIN32
-TEST(FileSystemObject, CopyReplacesALinkInsteadOfWritingThroughIt)
+TEST(TextStream, CollectsSmallWritesUntilTheLastReferenceIsReleased)
 {
-    TempFolder source, target, elsewhere;
-    writeFile(source.file("dummyfile.dum"), "XXXX");
-    writeFile(elsewhere.file("precious"), "keep me");
-    fs::create_symlink(elsewhere.file("precious"), target.file("dummyfile.dum"));
+    TempFolder folder;
+    const std::string path = folder.file("dummyfile.dum");
+    writeFile(path, "old content");
+    auto stream = FileSystemObject().OpenTextFile(path, ForWriting, true);
+    auto second = stream;
+    for (int i = 0; i < 100; ++i)
+        stream->write(std::string(1024, 'X'));
+    // The file was emptied, and 100 KiB is still in the buffer.
+    EXPECT_EQ(sizeOnDisk(path), 0u);
 
-    FileSystemObject().CopyFile(source.file("dummyfile.dum"), target.path() + "\\", true);
-
-    EXPECT_EQ(readFile(elsewhere.file("precious")), "keep me");
-    EXPECT_FALSE(fs::is_symlink(target.file("dummyfile.dum")));
-    EXPECT_EQ(readFile(target.file("dummyfile.dum")), "XXXX");
+    platform::release(stream);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(sizeOnDisk(path), 0u);
+    second->write("d");
+    platform::release(second);
+    EXPECT_EQ(readFile(path), std::string(100 * 1024, 'X') + "d");
 }
 
-TEST(FileSystemObject, CopyOntoItselfIsRefusedHoweverThePathIsSpelled)
+TEST(TextStream, LongWritesKeepTheirOrder)
 {
-    TempFolder folder, links;
-    const std::string data(4096, 'X');
-    writeFile(folder.file("dummyfile.dum"), data);
-    fs::create_directory_symlink(folder.path(), links.file("same"));
-
-    for (const std::string& target : {folder.path() + "\\", folder.path() + "/./\\", links.file("same") + "\\"}) {
-        const std::string error = errorOf([&] { FileSystemObject().CopyFile(folder.file("dummyfile.dum"), target, true); });
-        EXPECT_NE(error.find("it is the same file"), std::string::npos) << target << ": " << error;
-        EXPECT_EQ(readFile(folder.file("dummyfile.dum")), data) << target;
-    }
+    TempFolder folder;
+    const std::string path = folder.file("f");
+    auto stream = FileSystemObject().CreateTextFile(path, true);
+    const std::string longer(platform::TextStream::kBufferSize + 3, 'b');
+    stream->write("a");
+    stream->write(longer);
+    stream->write("c");
+    platform::release(stream);
+    EXPECT_EQ(readFile(path), "a" + longer + "c");
 }
-#endif
 
 #ifdef __linux__
-TEST(FileSystemObject, CopyThatRunsOutOfSpaceLeavesNothingBehind)
+TEST(TextStream, AFailedWriteSurfacesAtRelease)
 {
-    testsupport::SmallDisk disk(1);
-    if (!disk.available())
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
-    TempFolder source;
-    writeFile(source.file("dummyfile.dum"), std::string(3 * 1024 * 1024, 'X'));
-
-    const std::string error = errorOf([&] { FileSystemObject().CopyFile(source.file("dummyfile.dum"), disk.path() + "\\", true); });
-
-    EXPECT_EQ(error, "Cannot write '" + disk.path() + "/dummyfile.dum': No space left on device");
-    EXPECT_FALSE(fs::exists(disk.path() + "/dummyfile.dum"));
+    // /dev/full accepts the open and refuses every write with ENOSPC.
+    auto stream = FileSystemObject().OpenTextFile("/dev/full", ForWriting, true);
+    stream->write(std::string(1024, 'X'));
+    EXPECT_EQ(errorOf([&] { platform::release(stream); }), "Cannot write '/dev/full': No space left on device");
+    EXPECT_EQ(stream, nullptr);
 }
 #endif

@@ -1,7 +1,6 @@
 #include "Clock.h"
 #include "NativeFile.h"
 #include "Paths.h"
-#include "PlatformError.h"
 #include "Runtime.h"
 #include "TempFolder.h"
 
@@ -10,62 +9,47 @@
 #include <filesystem>
 
 using namespace std::chrono_literals;
-using testsupport::TempFolder;
-using testsupport::writeFile;
+using platform::normalizePosixPath;
+using platform::normalizeWindowsPath;
 
 namespace fs = std::filesystem;
 
-TEST(Runtime, DeleteFileRemovesOneFileAndRaisesWhenItIsMissing)
+TEST(Paths, PosixTakesBothSeparatorsAndCollapsesRuns)
 {
-    TempFolder folder;
-    writeFile(folder.file("dummyfile.dum"), "X");
-    platform::DeleteFile(folder.path() + "\\/dummyfile.dum");
-    EXPECT_FALSE(fs::exists(folder.file("dummyfile.dum")));
-    try {
-        platform::DeleteFile(folder.file("dummyfile.dum"));
-        FAIL() << "deleting a missing file succeeded";
-    } catch (const platform::Error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot delete '" + platform::normalizePath(folder.file("dummyfile.dum")) + "': No such file or directory");
-    }
+    EXPECT_EQ(normalizePosixPath("/mnt/share\\/dummyfile.dum"), "/mnt/share/dummyfile.dum");
+    EXPECT_EQ(normalizePosixPath("/mnt//share\\\\dir/"), "/mnt/share/dir/");
+    EXPECT_EQ(normalizePosixPath("//mnt/x"), "/mnt/x");
+    EXPECT_EQ(normalizePosixPath("relative\\dir"), "relative/dir");
+    // Spaces belong to the name: a path typed with spaces keeps them.
+    EXPECT_EQ(normalizePosixPath("  /tmp/x \\"), "  /tmp/x /");
 }
 
-TEST(Runtime, FileLenGivesBytes)
+TEST(Paths, WindowsKeepsTheUncPrefix)
 {
-    TempFolder folder;
-    writeFile(folder.file("f"), std::string(10 * 1024 * 1024, 'X'));
-    EXPECT_EQ(platform::FileLen(folder.file("f")), 10485760);
-    EXPECT_THROW(platform::FileLen(folder.file("missing")), platform::Error);
+    EXPECT_EQ(normalizeWindowsPath("\\\\server\\share\\dir\\/dummyfile.dum"), "\\\\server\\share\\dir\\dummyfile.dum");
+    EXPECT_EQ(normalizeWindowsPath("//server/share/dir/"), "\\\\server\\share\\dir\\");
+    EXPECT_EQ(normalizeWindowsPath("C:\\dir//sub\\/dummyfile.dum"), "C:\\dir\\sub\\dummyfile.dum");
+    EXPECT_EQ(normalizeWindowsPath("\\\\?\\C:\\dir\\file"), "\\\\?\\C:\\dir\\file");
+    EXPECT_EQ(normalizeWindowsPath("\\\\\\server\\share"), "\\\\server\\share");
 }
 
-TEST(Runtime, TrimRemovesSpacesOnly)
+TEST(Runtime, TrimRemovesSpacesOnlyAndIntToTextHasNoLeadingSpace)
 {
     EXPECT_EQ(platform::Trim("  \\\\nas\\share  "), "\\\\nas\\share");
     EXPECT_EQ(platform::Trim("   "), "");
     EXPECT_EQ(platform::Trim("\t/x\n"), "\t/x\n");
-}
-
-TEST(Runtime, IntToTextHasNoLeadingSpace)
-{
-    EXPECT_EQ(platform::IntToText(1), "1");
     EXPECT_EQ(platform::IntToText(32767), "32767");
     EXPECT_EQ(platform::IntToText(-5), "-5");
 }
 
-TEST(Runtime, ProgramFolderIsTheExecutablesFolder)
+TEST(Runtime, ProgramFolderIsTheExecutablesFolderUnlessItIsReadOnly)
 {
-    const std::string exe = platform::executablePath();
-    EXPECT_TRUE(fs::equivalent(fs::path(exe).parent_path(), fs::path(platform::ProgramFolder())));
-}
+    EXPECT_TRUE(fs::equivalent(fs::path(platform::executablePath()).parent_path(), fs::path(platform::ProgramFolder())));
 
-TEST(Runtime, ProgramFolderFallsBackWhenTheExecutableFolderIsReadOnly)
-{
-    TempFolder writable;
+    testsupport::TempFolder writable;
     const std::string fallback = writable.file("data/Dozozeda");
     const auto fallbackFn = [&] { return fallback; };
-
     EXPECT_EQ(platform::chooseProgramFolder(writable.path(), fallbackFn), writable.path());
-
 #ifdef __linux__
     testsupport::SmallDisk readOnly(1, true);
     if (!readOnly.available())
@@ -85,7 +69,7 @@ public:
 
 } // namespace
 
-TEST(Clock, IsMonotonicAndReplaceable)
+TEST(Clock, IsMonotonicReplaceableAndNeverMeasuresZero)
 {
     const auto a = platform::clock().now();
     const auto b = platform::clock().now();
@@ -96,10 +80,7 @@ TEST(Clock, IsMonotonicAndReplaceable)
         EXPECT_EQ(platform::clock().now(), 42s);
     }
     EXPECT_GE(platform::clock().now(), b);
-}
 
-TEST(Clock, ElapsedTimeIsNeverZero)
-{
     EXPECT_DOUBLE_EQ(platform::elapsedSeconds(10s, 12500ms, 1ns), 2.5);
     EXPECT_DOUBLE_EQ(platform::elapsedSeconds(7s, 7s, 100ns), 1e-7);
     EXPECT_GT(platform::elapsedSeconds(7s, 7s, 0ns), 0.0);

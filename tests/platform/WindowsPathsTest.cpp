@@ -12,7 +12,6 @@
 #include "FileSystemObject.h"
 #include "NativeFile.h"
 #include "Paths.h"
-#include "PlatformError.h"
 #include "Runtime.h"
 #include "TempFolder.h"
 
@@ -28,22 +27,12 @@
 using namespace std::chrono_literals;
 using platform::FileSystemObject;
 using platform::normalizePath;
+using testsupport::errorOf;
 using testsupport::readFile;
 using testsupport::TempFolder;
 using testsupport::writeFile;
 
 namespace {
-
-template <typename F>
-std::string errorOf(F f)
-{
-    try {
-        f();
-    } catch (const platform::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 std::wstring wide(const std::string& text)
 {
@@ -178,13 +167,6 @@ private:
 };
 
 } // namespace
-
-TEST(WindowsPaths, TypedPathsAreNormalizedTheWindowsWay)
-{
-    EXPECT_EQ(normalizePath("\\\\server\\share\\dir\\/dummyfile.dum"), "\\\\server\\share\\dir\\dummyfile.dum");
-    EXPECT_EQ(normalizePath("//server/share\\dir//dummyfile.dum"), "\\\\server\\share\\dir\\dummyfile.dum");
-    EXPECT_EQ(normalizePath("D:/Messungen\\/dummyfile.dum"), "D:\\Messungen\\dummyfile.dum");
-}
 
 TEST(WindowsPaths, DrivePathsWorkWithEitherSeparator)
 {

@@ -1,75 +1,43 @@
 #include "SpeedTestSession.h"
 
-#include "TempFolder.h"
 #include "TextControls.h"
 
-#include <QRadioButton>
+#include <QDir>
+#include <QLabel>
 #include <QTest>
 
 #include <algorithm>
 #include <filesystem>
-#include <utility>
 
 namespace speedtest {
 
-namespace {
-
-const QRgb idleGreen = qRgb(76, 255, 5);
-const QRgb busyRed = qRgb(255, 45, 17);
-
-template <typename Control>
-Control* control(const platform::Window& window, const char* name)
-{
-    QWidget* widget = window.widget();
-    return widget ? widget->findChild<Control*>(QLatin1String(name)) : nullptr;
-}
-
-} // namespace
-
-FakeClock::FakeClock(std::chrono::nanoseconds step, std::chrono::nanoseconds resolution)
-    : m_step(step)
-    , m_resolution(resolution)
-{
-}
+using testsupport::control;
 
 std::chrono::nanoseconds FakeClock::now() const
 {
     const int index = m_readings++;
-    if (const auto action = m_actions.find(index); action != m_actions.end())
+    if (const auto action = atReading.find(index); action != atReading.end())
         action->second();
     return m_step * index;
 }
 
-std::chrono::nanoseconds FakeClock::resolution() const
-{
-    return m_resolution;
-}
-
-void FakeClock::atReading(int index, std::function<void()> action)
-{
-    m_actions[index] = std::move(action);
-}
-
 SpeedTestSession::SpeedTestSession(std::chrono::nanoseconds step, std::chrono::nanoseconds resolution)
-    : m_clock(step, resolution)
+    : clock(step, resolution)
 {
     forms.form1.Show();
 }
 
-bool SpeedTestSession::writeTestFile()
+bool SpeedTestSession::start()
 {
-    auto* tenMegabytes = control<QRadioButton>(forms.form1, "Option1");
-    auto* create = control<QPushButton>(forms.form1, "Command1");
-    if (!tenMegabytes || !create)
-        return false;
-    QTest::mouseClick(tenMegabytes, Qt::LeftButton);
-    QTest::mouseClick(create, Qt::LeftButton);
-    return fileSize(testFile()) == kTenMegabytes;
+    QTest::mouseClick(control(forms.form1, QStringLiteral("Option1")), Qt::LeftButton);
+    QTest::mouseClick(control(forms.form1, QStringLiteral("Command1")), Qt::LeftButton);
+    std::error_code missing;
+    return std::filesystem::file_size(testFile(), missing) == kTenMegabytes && openSpeedTest();
 }
 
 bool SpeedTestSession::openSpeedTest()
 {
-    auto* testNetwork = control<QPushButton>(forms.form1, "Command2");
+    auto* testNetwork = control(forms.form1, QStringLiteral("Command2"));
     if (!testNetwork || !testNetwork->isVisible())
         return false;
     QTest::mouseClick(testNetwork, Qt::LeftButton);
@@ -78,30 +46,14 @@ bool SpeedTestSession::openSpeedTest()
 
 void SpeedTestSession::typeTarget(const QString& text)
 {
-    QLineEdit* box = targetBox();
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClicks(box, text);
+    QTest::keyClick(targetBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(targetBox(), Qt::Key_Delete);
+    QTest::keyClicks(targetBox(), text);
 }
 
 void SpeedTestSession::clickCheckSpeed()
 {
-    QTest::mouseClick(control<QPushButton>(forms.form2, "Command1"), Qt::LeftButton);
-}
-
-void SpeedTestSession::closeSpeedTest()
-{
-    forms.form2.widget()->close();
-}
-
-QLineEdit* SpeedTestSession::targetBox() const
-{
-    return control<QLineEdit>(forms.form2, "Text1");
-}
-
-QPlainTextEdit* SpeedTestSession::reportBox() const
-{
-    return control<QPlainTextEdit>(forms.form2, "Text2");
+    QTest::mouseClick(control(forms.form2, QStringLiteral("Command1")), Qt::LeftButton);
 }
 
 QString SpeedTestSession::report() const
@@ -111,38 +63,8 @@ QString SpeedTestSession::report() const
 
 QRgb SpeedTestSession::statusColour() const
 {
-    const auto* picture = control<QLabel>(forms.form2, "Image3");
-    if (!picture || picture->pixmap().isNull())
-        return 0;
-    return picture->pixmap().toImage().pixel(0, 0);
-}
-
-bool SpeedTestSession::showsBusyPicture() const
-{
-    return statusColour() == busyRed;
-}
-
-bool SpeedTestSession::showsIdlePicture() const
-{
-    return statusColour() == idleGreen;
-}
-
-QStringList SpeedTestSession::messages() const
-{
-    QStringList shown;
-    for (const auto& box : env.messageBoxes())
-        shown << describe(box);
-    return shown;
-}
-
-QString describe(const platform::MessageBoxCall& box)
-{
-    return QStringLiteral("%1 (%2): %3").arg(box.title).arg(box.style).arg(box.prompt);
-}
-
-QString errorBox(const QString& prompt)
-{
-    return QStringLiteral("Error! (16): ") + prompt;
+    const auto* picture = control<QLabel>(forms.form2, QStringLiteral("Image3"));
+    return picture && !picture->pixmap().isNull() ? picture->pixmap().toImage().pixel(0, 0) : 0;
 }
 
 QString reportStart(int run)
@@ -165,22 +87,15 @@ QString reportBlock(int run)
                          "\r\n");
 }
 
-std::int64_t fileSize(const std::string& path)
+QStringList entries(const std::string& folder)
 {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? -1 : static_cast<std::int64_t>(size);
-}
-
-bool entryExists(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return QDir(QString::fromStdString(folder)).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 bool isTestFileContent(const std::string& path, std::int64_t size)
 {
-    if (fileSize(path) != size)
+    std::error_code error;
+    if (std::filesystem::file_size(path, error) != static_cast<std::uintmax_t>(size) || error)
         return false;
     const std::string content = testsupport::readFile(path);
     return std::all_of(content.begin(), content.end(), [](char c) { return c == 'X'; });

@@ -1,24 +1,20 @@
-// What a person sees of a run: the report, the status picture and the count,
-// over several runs and after the window is closed and opened again.
+// The speed-test window as a person uses it: the report, the status picture
+// and the count over several runs, what each kind of typed folder leads to,
+// and targets where the copy could harm files or leave a stray copy behind.
 
 #include "SpeedTestSession.h"
-#include "SpeedTestSuites.h"
-#include "TempFolder.h"
 
 #include <QApplication>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextCursor>
 
 #include <filesystem>
 
-using speedtest::entryExists;
-using speedtest::isTestFileContent;
-using speedtest::kTenMegabytes;
-using speedtest::reportBlock;
-using speedtest::reportStart;
-using speedtest::SpeedTestSession;
-using testsupport::TempFolder;
+using namespace speedtest;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -27,100 +23,73 @@ QString qs(const std::string& text)
     return QString::fromStdString(text);
 }
 
+enum Outcome { Refused, PathError, CopyFailed, Reported };
+
 } // namespace
 
-class ReportTest : public QObject {
+class SpeedTestTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void oneRunReportsTheRateAndRemovesItsCopy();
-    void theBusyPictureShowsWhileTheCopyIsTimed();
-    void runsFollowEachOtherAfterOneEmptyLine();
+    void initTestCase() { testsupport::setUpApplication(); }
+
+    void runsAreReportedOneAfterAnotherAndLeaveNoCopy();
     void aCopyWithinOneClockTickStillGetsAFullReport();
-    void theCountGoesOnWhenTheWindowIsOpenedAgain();
+    void theCountAndThePathCheckOutliveTheWindow();
     void textTypedIntoTheReportStaysWithCaretAndScrollPosition();
+    void aTypedTargetIsCompletedAndChecked_data();
+    void aTypedTargetIsCompletedAndChecked();
+
+    void aLinkInTheTargetIsReplacedNotWrittenThrough_data();
+    void aLinkInTheTargetIsReplacedNotWrittenThrough();
+    void theProgramFolderIsRefusedHoweverSpelled_data();
+    void theProgramFolderIsRefusedHoweverSpelled();
+    void aFullDiskLeavesNoPartOfTheCopy();
+    void aCopyGoneBeforeTheDeleteIsReportedAfterTheReport();
 };
 
-void ReportTest::oneRunReportsTheRateAndRemovesItsCopy()
+void SpeedTestTest::runsAreReportedOneAfterAnotherAndLeaveNoCopy()
 {
-    TempFolder target;
     SpeedTestSession session;
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-    QVERIFY(session.showsIdlePicture());
-
-    session.typeTarget(qs(target.path()));
-    session.clickCheckSpeed();
-
-    QCOMPARE(session.messages(), QStringList());
-    QCOMPARE(session.report(), reportBlock(1));
-    QCOMPARE(session.targetBox()->text(), qs(target.path()) + QLatin1Char('\\'));
-    QVERIFY(session.showsIdlePicture());
-    QCOMPARE(session.speedTest().transferCount(), qint16(1));
-    QCOMPARE(session.speedTest().pathError(), std::optional<bool>(false));
-    QCOMPARE(session.clock().readings(), 2);
-    QVERIFY(std::filesystem::is_empty(target.path()));
-    QVERIFY(isTestFileContent(session.testFile(), kTenMegabytes));
-}
-
-void ReportTest::theBusyPictureShowsWhileTheCopyIsTimed()
-{
-    TempFolder target;
-    const std::string copy = target.file("dummyfile.dum");
-    SpeedTestSession session;
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-
-    bool busyAtStart = false;
+    const std::string copy = session.target.file("dummyfile.dum");
+    QVERIFY(session.start());
+    QCOMPARE(session.statusColour(), idleGreen);
+    QRgb pictureAtStart = 0, pictureAtEnd = 0;
     QString reportAtStart;
-    bool copyAbsentAtStart = false;
-    session.clock().atReading(0, [&] {
-        busyAtStart = session.showsBusyPicture();
+    bool copyAbsentAtStart = false, copyWholeAtEnd = false;
+    session.clock.atReading[0] = [&] {
+        pictureAtStart = session.statusColour();
         reportAtStart = session.report();
-        copyAbsentAtStart = !entryExists(copy);
-    });
-    bool busyAtEnd = false;
-    bool copyWholeAtEnd = false;
-    session.clock().atReading(1, [&] {
-        busyAtEnd = session.showsBusyPicture();
-        copyWholeAtEnd = isTestFileContent(copy, kTenMegabytes);
-    });
+        copyAbsentAtStart = entries(session.target.path()).isEmpty();
+    };
+    session.clock.atReading[1] = [&] {
+        pictureAtEnd = session.statusColour();
+        copyWholeAtEnd = isTestFileContent(copy);
+    };
+    session.typeTarget(session.targetFolder());
 
-    session.typeTarget(qs(target.path()));
+    session.clickCheckSpeed();
     session.clickCheckSpeed();
 
-    QVERIFY(busyAtStart);
+    QCOMPARE(pictureAtStart, busyRed);
     QCOMPARE(reportAtStart, reportStart(1));
     QVERIFY(copyAbsentAtStart);
-    QVERIFY(busyAtEnd);
+    QCOMPARE(pictureAtEnd, busyRed);
     QVERIFY(copyWholeAtEnd);
-    QVERIFY(session.showsIdlePicture());
-    QVERIFY(!entryExists(copy));
-}
-
-void ReportTest::runsFollowEachOtherAfterOneEmptyLine()
-{
-    TempFolder target;
-    SpeedTestSession session;
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-    session.typeTarget(qs(target.path()));
-
-    session.clickCheckSpeed();
-    session.clickCheckSpeed();
-
     QCOMPARE(session.messages(), QStringList());
     QCOMPARE(session.report(), reportBlock(1) + reportBlock(2));
+    QCOMPARE(session.statusColour(), idleGreen);
     QCOMPARE(session.speedTest().transferCount(), qint16(2));
+    QCOMPARE(session.clock.readings(), 4);
+    QCOMPARE(entries(session.target.path()), QStringList());
+    QVERIFY(isTestFileContent(session.testFile()));
 }
 
-void ReportTest::aCopyWithinOneClockTickStillGetsAFullReport()
+void SpeedTestTest::aCopyWithinOneClockTickStillGetsAFullReport()
 {
-    TempFolder target;
     SpeedTestSession session(std::chrono::nanoseconds(0), std::chrono::milliseconds(1));
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-    session.typeTarget(qs(target.path()));
+    QVERIFY(session.start());
+    session.typeTarget(session.targetFolder());
 
     session.clickCheckSpeed();
 
@@ -136,49 +105,45 @@ void ReportTest::aCopyWithinOneClockTickStillGetsAFullReport()
                                   "Transfer completed\r\n"
                                   "----------------------------------------------------------------\r\n"
                                   "\r\n"));
-    QVERIFY(session.showsIdlePicture());
 }
 
-void ReportTest::theCountGoesOnWhenTheWindowIsOpenedAgain()
+void SpeedTestTest::theCountAndThePathCheckOutliveTheWindow()
 {
-    TempFolder target;
     SpeedTestSession session;
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-    session.typeTarget(qs(target.path()));
+    QVERIFY(session.start());
+    session.typeTarget(session.targetFolder());
     session.clickCheckSpeed();
-    // A failed run counts too, and leaves the busy picture behind.
-    session.typeTarget(QStringLiteral("  ") + qs(target.path()));
+    // A copy that fails counts as a run; a folder that fails the check does not.
+    session.typeTarget(QStringLiteral("  ") + session.targetFolder());
     session.clickCheckSpeed();
-    QVERIFY(session.showsBusyPicture());
-    QCOMPARE(session.messages().size(), 1);
+    session.typeTarget(session.targetFolder() + QStringLiteral("/missing"));
+    session.clickCheckSpeed();
+    QCOMPARE(session.messages().size(), 2);
+    QCOMPARE(session.speedTest().transferCount(), qint16(2));
 
     session.closeSpeedTest();
     QVERIFY(!session.speedTest().isLoaded());
     QVERIFY(!session.programEnded());
-
     QVERIFY(session.openSpeedTest());
+
     QCOMPARE(session.targetBox()->text(), QString());
     QCOMPARE(session.report(), QString());
-    QVERIFY(session.showsIdlePicture());
-
-    session.typeTarget(qs(target.path()));
+    QCOMPARE(session.statusColour(), idleGreen);
+    QCOMPARE(session.speedTest().pathError(), std::optional<bool>(true));
+    session.typeTarget(session.targetFolder());
     session.clickCheckSpeed();
-    QCOMPARE(session.messages().size(), 1);
+    QCOMPARE(session.messages().size(), 2);
     QCOMPARE(session.report(), reportBlock(3));
-    QCOMPARE(session.speedTest().transferCount(), qint16(3));
+    QCOMPARE(session.speedTest().pathError(), std::optional<bool>(false));
 }
 
-void ReportTest::textTypedIntoTheReportStaysWithCaretAndScrollPosition()
+void SpeedTestTest::textTypedIntoTheReportStaysWithCaretAndScrollPosition()
 {
-    TempFolder target;
     SpeedTestSession session;
-    QVERIFY(session.writeTestFile());
-    QVERIFY(session.openSpeedTest());
-    session.typeTarget(qs(target.path()));
+    QVERIFY(session.start());
+    session.typeTarget(session.targetFolder());
     QPlainTextEdit* box = session.reportBox();
-
-    // A note long enough to wrap: wrapped lines are what a scroll position counts.
+    // Long enough to wrap: wrapped lines are what a scroll position counts.
     const QString note = QStringLiteral("Notes on this share, typed while waiting for the copy to finish");
     QTest::keyClicks(box, note);
     QTest::keyClick(box, Qt::Key_Return);
@@ -186,17 +151,14 @@ void ReportTest::textTypedIntoTheReportStaysWithCaretAndScrollPosition()
     QTest::keyClick(box, Qt::Key_Right);
     QTest::keyClick(box, Qt::Key_Right);
     QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
-    QCOMPARE(box->textCursor().selectedText(), QStringLiteral("t"));
 
     session.clickCheckSpeed();
     session.clickCheckSpeed();
 
     QCOMPARE(session.report(), note + QStringLiteral("\r\n") + reportBlock(1) + reportBlock(2));
+    QCOMPARE(box->textCursor().selectedText(), QStringLiteral("t"));
     QCOMPARE(box->textCursor().anchor(), 2);
-    QCOMPARE(box->textCursor().position(), 3);
-
     QScrollBar* scroll = box->verticalScrollBar();
-    QVERIFY(scroll->maximum() > 2);
     scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
     const int scrolledTo = scroll->value();
     QVERIFY(scrolledTo > 0 && scrolledTo < scroll->maximum());
@@ -204,25 +166,159 @@ void ReportTest::textTypedIntoTheReportStaysWithCaretAndScrollPosition()
     session.clickCheckSpeed();
 
     QCOMPARE(scroll->value(), scrolledTo);
+    QCOMPARE(box->textCursor().selectedText(), QStringLiteral("t"));
     QCOMPARE(box->textCursor().anchor(), 2);
-    QCOMPARE(box->textCursor().position(), 3);
     QVERIFY(session.report().endsWith(reportBlock(3)));
 }
 
-int runReportTests(int argc, char** argv)
+void SpeedTestTest::aTypedTargetIsCompletedAndChecked_data()
 {
-    ReportTest test;
-    return QTest::qExec(&test, argc, argv);
+    // %1 is an existing folder that holds one file, notes.txt.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("completed");
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("nothing") << QString() << QString() << int(Refused);
+    QTest::newRow("spaces only") << QStringLiteral("   ") << QStringLiteral("   ") << int(Refused);
+    QTest::newRow("bare") << QStringLiteral("%1") << QStringLiteral("%1\\") << int(Reported);
+    QTest::newRow("ends in a backslash") << QStringLiteral("%1\\") << QStringLiteral("%1\\") << int(Reported);
+    QTest::newRow("ends in a slash") << QStringLiteral("%1/") << QStringLiteral("%1/\\") << int(Reported);
+    // The backslash goes after the spaces, which then belong to the folder's name.
+    QTest::newRow("trailing spaces") << QStringLiteral("%1  ") << QStringLiteral("%1  \\") << int(PathError);
+    QTest::newRow("missing folder") << QStringLiteral("%1/missing") << QStringLiteral("%1/missing\\") << int(PathError);
+    QTest::newRow("a file") << QStringLiteral("%1/notes.txt") << QStringLiteral("%1/notes.txt\\") << int(PathError);
+    // The check trims the spaces, the copy does not.
+    QTest::newRow("leading spaces") << QStringLiteral("  %1") << QStringLiteral("  %1\\") << int(CopyFailed);
 }
 
-int main(int argc, char** argv)
+void SpeedTestTest::aTypedTargetIsCompletedAndChecked()
 {
-    QApplication app(argc, argv);
-    testsupport::setUpApplication();
-    int failed = runReportTests(argc, argv);
-    failed += runTargetPathTests(argc, argv);
-    failed += runCopySafetyTests(argc, argv);
-    return failed;
+    QFETCH(QString, typed);
+    QFETCH(QString, completed);
+    QFETCH(int, outcome);
+    SpeedTestSession session;
+    const QString folder = session.targetFolder();
+    writeFile(session.target.file("notes.txt"), "not a folder");
+    QVERIFY(session.start());
+    session.typeTarget(typed.arg(folder));
+
+    session.clickCheckSpeed();
+
+    const QStringList messages[] = {
+        {errorBox(QStringLiteral("You must enter a target path"))},
+        {errorBox(QStringLiteral("Path error!, check your path and try again!"))},
+        {errorBox(QStringLiteral("Transfer failed: Cannot create '  %1/dummyfile.dum': No such file or directory").arg(folder))},
+        {},
+    };
+    const QString reports[] = {QString(), QString(), reportStart(1), reportBlock(1)};
+    QCOMPARE(session.targetBox()->text(), completed.arg(folder));
+    QCOMPARE(session.messages(), messages[outcome]);
+    QCOMPARE(session.report(), reports[outcome]);
+    QCOMPARE(session.statusColour(), outcome == CopyFailed ? busyRed : idleGreen);
+    QCOMPARE(session.speedTest().transferCount(), qint16(outcome >= CopyFailed));
+    QCOMPARE(session.speedTest().pathError(), outcome == Refused ? std::nullopt : std::optional<bool>(outcome == PathError));
+    QCOMPARE(entries(session.target.path()), QStringList{QStringLiteral("notes.txt")});
+    QCOMPARE(readFile(session.target.file("notes.txt")), std::string("not a folder"));
+    QVERIFY(isTestFileContent(session.testFile()));
 }
 
+void SpeedTestTest::aLinkInTheTargetIsReplacedNotWrittenThrough_data()
+{
+    QTest::addColumn<QString>("pointsTo");
+    QTest::newRow("a file elsewhere") << QStringLiteral("keep.txt");
+    QTest::newRow("the test file itself") << QString();
+    QTest::newRow("nothing yet") << QStringLiteral("absent");
+}
+
+void SpeedTestTest::aLinkInTheTargetIsReplacedNotWrittenThrough()
+{
+    QFETCH(QString, pointsTo);
+    testsupport::TempFolder elsewhere;
+    writeFile(elsewhere.file("keep.txt"), "keep me");
+    SpeedTestSession session;
+    QVERIFY(session.start());
+    fs::create_symlink(pointsTo.isEmpty() ? session.testFile() : elsewhere.file(pointsTo.toStdString()),
+                       session.target.file("dummyfile.dum"));
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    QCOMPARE(session.messages(), QStringList());
+    QCOMPARE(session.report(), reportBlock(1));
+    QCOMPARE(entries(session.target.path()), QStringList());
+    QCOMPARE(entries(elsewhere.path()), QStringList{QStringLiteral("keep.txt")});
+    QCOMPARE(readFile(elsewhere.file("keep.txt")), std::string("keep me"));
+    QVERIFY(isTestFileContent(session.testFile()));
+}
+
+void SpeedTestTest::theProgramFolderIsRefusedHoweverSpelled_data()
+{
+    // %1 is the program folder, %2 a link to it.
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("plain") << QStringLiteral("%1");
+    QTest::newRow("with a dot and doubled separators") << QStringLiteral("%1/.//");
+    QTest::newRow("through a linked folder") << QStringLiteral("%2");
+}
+
+void SpeedTestTest::theProgramFolderIsRefusedHoweverSpelled()
+{
+    QFETCH(QString, typed);
+    SpeedTestSession session;
+    fs::create_directory_symlink(session.programFolder(), session.target.file("program"));
+    QVERIFY(session.start());
+    session.typeTarget(typed.arg(qs(session.programFolder()), qs(session.target.file("program"))));
+
+    session.clickCheckSpeed();
+
+    const QStringList messages = session.messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].startsWith(errorBox(QStringLiteral("Transfer failed: Cannot copy '") + qs(session.testFile())
+                                             + QStringLiteral("' to '"))),
+             qPrintable(messages[0]));
+    QVERIFY2(messages[0].endsWith(QStringLiteral("': it is the same file; choose a folder other than the program's own")),
+             qPrintable(messages[0]));
+    QVERIFY(isTestFileContent(session.testFile()));
+    QCOMPARE(session.report(), reportStart(1));
+    QCOMPARE(session.statusColour(), busyRed);
+}
+
+void SpeedTestTest::aFullDiskLeavesNoPartOfTheCopy()
+{
+    testsupport::SmallDisk disk(5);
+    if (!disk.available())
+        QSKIP("mounting a small tmpfs needs root");
+    SpeedTestSession session;
+    QVERIFY(session.start());
+    session.typeTarget(qs(disk.path()));
+
+    session.clickCheckSpeed();
+
+    QCOMPARE(session.messages(), QStringList{errorBox(QStringLiteral("Transfer failed: Cannot write '") + qs(disk.path())
+                                                      + QStringLiteral("/dummyfile.dum': No space left on device"))});
+    QCOMPARE(entries(disk.path()), QStringList());
+    QCOMPARE(session.report(), reportStart(1));
+    QCOMPARE(session.statusColour(), busyRed);
+    QVERIFY(isTestFileContent(session.testFile()));
+}
+
+void SpeedTestTest::aCopyGoneBeforeTheDeleteIsReportedAfterTheReport()
+{
+    SpeedTestSession session;
+    QVERIFY(session.start());
+    session.typeTarget(session.targetFolder());
+    // Someone else removes the copy while the report is being written.
+    session.clock.atReading[1] = [&] { fs::remove(session.target.file("dummyfile.dum")); };
+    QStringList seen;
+    platform::setMessageBoxHandler([&](const platform::MessageBoxCall& box) {
+        seen << session.report() << testsupport::describe(box);
+    });
+
+    session.clickCheckSpeed();
+
+    QCOMPARE(seen, (QStringList{reportBlock(1),
+                                errorBox(QStringLiteral("Error deleting remote dummyfile! Check your permission settings!"))}));
+    QCOMPARE(session.report(), reportBlock(1));
+    QCOMPARE(session.statusColour(), idleGreen);
+}
+
+QTEST_MAIN(SpeedTestTest)
 #include "SpeedTestTest.moc"

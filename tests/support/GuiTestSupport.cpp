@@ -24,6 +24,19 @@ GuiTestEnvironment::~GuiTestEnvironment()
     platform::setProgramFolderOverride(std::nullopt);
 }
 
+QStringList GuiTestEnvironment::messages() const
+{
+    QStringList shown;
+    for (const auto& box : m_boxes)
+        shown << describe(box);
+    return shown;
+}
+
+QString describe(const platform::MessageBoxCall& box)
+{
+    return QStringLiteral("%1 (%2): %3").arg(box.title).arg(box.style).arg(box.prompt);
+}
+
 void setUpApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Dozozeda"));

@@ -2,9 +2,11 @@
 
 #include "MessageBox.h"
 #include "TempFolder.h"
+#include "Window.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -22,7 +24,8 @@ public:
     ~GuiTestEnvironment();
 
     const QList<platform::MessageBoxCall>& messageBoxes() const { return m_boxes; }
-    void clearMessageBoxes() { m_boxes.clear(); }
+    // Every box so far as "title (style): prompt".
+    QStringList messages() const;
     std::optional<int> programEnded() const { return m_endStatus; }
 
     const std::string& programFolder() const { return m_folder.path(); }
@@ -33,6 +36,15 @@ private:
     QList<platform::MessageBoxCall> m_boxes;
     std::optional<int> m_endStatus;
 };
+
+QString describe(const platform::MessageBoxCall& box);
+
+// A control of a loaded window by its object name; null when absent.
+template <typename Control = QWidget>
+Control* control(const platform::Window& window, const QString& name)
+{
+    return window.widget() ? window.widget()->findChild<Control*>(name) : nullptr;
+}
 
 // Calls QApplication-wide setup that the real program does in main().
 void setUpApplication();

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 #ifdef __linux__
@@ -57,7 +57,9 @@ std::string readFile(const std::string& path)
     std::ifstream in(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ostringstream content;
+    content << in.rdbuf();
+    return std::move(content).str();
 }
 
 void writeFile(const std::string& path, const std::string& content)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
 namespace testsupport {
@@ -39,5 +40,17 @@ private:
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+
+// The text of the error f throws, or "(no error)".
+template <typename F>
+std::string errorOf(F f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 } // namespace testsupport

@@ -2,34 +2,36 @@
 #include "GuiTestSupport.h"
 #include "Runtime.h"
 
-#include <QEvent>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QtTest>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 
+using testsupport::control;
 using testsupport::GuiTestEnvironment;
-using testsupport::readFile;
-using testsupport::SmallDisk;
-using testsupport::writeFile;
 
 namespace {
 
 constexpr std::uintmax_t MiB = 1024 * 1024;
-const QString errorTitle = QStringLiteral("Major error DUDE!!");
-
-bool exists(const std::string& path)
-{
-    return std::filesystem::exists(path);
-}
 
 std::uintmax_t sizeOf(const std::string& path)
 {
-    return std::filesystem::file_size(path);
+    std::error_code missing;
+    const auto size = std::filesystem::file_size(path, missing);
+    return missing ? 0 : size;
+}
+
+bool allX(const std::string& path)
+{
+    const std::string content = testsupport::readFile(path);
+    return std::all_of(content.begin(), content.end(), [](char c) { return c == 'X'; });
+}
+
+QString errorBox(const QString& prompt)
+{
+    return QStringLiteral("Major error DUDE!! (16): ") + prompt;
 }
 
 // The main window as a person sees it: size options, two buttons, a bar.
@@ -37,25 +39,16 @@ class MainWindow {
 public:
     MainWindow() { m_forms.form1.Show(); }
 
-    bool shown() { return QTest::qWaitForWindowExposed(m_forms.form1.widget()); }
-
     void chooseSize(int megabytes)
     {
-        QTest::mouseClick(control<QRadioButton>("Option" + QString::number(megabytes / 10)), Qt::LeftButton);
+        QTest::mouseClick(control(form(), QStringLiteral("Option%1").arg(megabytes / 10)), Qt::LeftButton);
     }
-    void clickCreateDummyFile() { QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton); }
-    bool testNetworkShown() const { return control<QPushButton>("Command2")->isVisible(); }
-    QProgressBar* bar() const { return control<QProgressBar>("ProgressBar1"); }
-
+    void clickCreateDummyFile() { QTest::mouseClick(control(form(), QStringLiteral("Command1")), Qt::LeftButton); }
+    bool testNetworkShown() const { return control(form(), QStringLiteral("Command2"))->isVisible(); }
+    QProgressBar* bar() const { return control<QProgressBar>(form(), QStringLiteral("ProgressBar1")); }
     const Form1& form() const { return m_forms.form1; }
 
 private:
-    template <typename Widget>
-    Widget* control(const QString& name) const
-    {
-        return m_forms.form1.widget()->findChild<Widget*>(name);
-    }
-
     Forms m_forms;
 };
 
@@ -66,8 +59,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++paints;
+        paints += event->type() == QEvent::Paint;
         return QObject::eventFilter(watched, event);
     }
 };
@@ -80,267 +72,130 @@ class DummyFileTest : public QObject {
 private slots:
     void initTestCase() { testsupport::setUpApplication(); }
 
-    // Choosing a size and writing.
-    void withoutASizeOnlyTheWarningAppears();
-    void tenMegabytesAreAllX();
-    void hundredMegabytesHaveTheirExactSize();
-    void aSmallerSizeAfterALargerOneLeavesOnlyTheSmaller();
-    void writingTwiceGivesTheSameSize();
-    void aStaleFileIsOverwritten_data();
-    void aStaleFileIsOverwritten();
+    void withoutASizeOnlyTheWarningAppears()
+    {
+        GuiTestEnvironment env;
+        MainWindow window;
+        const int barBefore = window.bar()->value();
 
-    // What the window shows.
-    void afterAWriteTheWindowOffersTheSpeedTest();
-    void theBarMovesWhileWriting();
+        window.clickCreateDummyFile();
 
-    // When the file cannot be written.
-    void aFullDiskIsReportedAndLeavesNothingBehind();
-    void aFailureKeepsAnEarlierSuccess();
-    void aReadOnlyFolderIsReported();
+        QCOMPARE(env.messages(), QStringList{errorBox(QStringLiteral("Select the size of the file!!!"))});
+        QVERIFY(!std::filesystem::exists(env.dummyFile()));
+        QVERIFY(!window.testNetworkShown());
+        QCOMPARE(window.bar()->value(), barBefore);
+        QCOMPARE(window.form().fileCreated(), 0);
+    }
+
+    void theBarMovesWhileWritingAndTheSpeedTestIsOfferedAfter()
+    {
+        GuiTestEnvironment env;
+        MainWindow window;
+        QVERIFY(QTest::qWaitForWindowExposed(window.form().widget()));
+        window.chooseSize(10);
+        // Paint what is pending now; no event loop runs during the write, so every
+        // paint counted below is one the bar forced on itself.
+        QCoreApplication::processEvents();
+        QList<int> shown;
+        connect(window.bar(), &QProgressBar::valueChanged, this, [&shown](int value) { shown.append(value); });
+        PaintCounter counter;
+        window.bar()->installEventFilter(&counter);
+
+        window.clickCreateDummyFile();
+
+        window.bar()->removeEventFilter(&counter);
+        QVERIFY2(counter.paints >= 50 && counter.paints <= 200, qPrintable(QString::number(counter.paints)));
+        QVERIFY2(shown.size() >= 50 && shown.size() <= 110, qPrintable(QString::number(shown.size())));
+        // The write climbs to full, then the bar drops back to its start.
+        QCOMPARE(shown.last(), window.bar()->minimum());
+        const QList<int> climb = shown.first(shown.size() - 1);
+        QVERIFY(std::adjacent_find(climb.begin(), climb.end(), std::greater_equal<int>()) == climb.end());
+        QCOMPARE(climb.last(), window.bar()->maximum());
+        QCOMPARE(window.form().progressBar().Min(), 1.0f);
+        QCOMPARE(window.form().progressBar().Max(), 10240.0f);
+        QCOMPARE(window.form().progressBar().Value(), 1.0f);
+
+        QCOMPARE(env.messages(), QStringList());
+        QVERIFY(window.testNetworkShown());
+        QCOMPARE(window.form().fileCreated(), -1);
+        QVERIFY(!window.form().holdsFileObjects());
+        QVERIFY(!env.programEnded());
+    }
+
+    void eachWriteLeavesExactlyTheChosenSizeOfX()
+    {
+        GuiTestEnvironment env;
+        // Longer than the new file, and not X: a stale file must be rewritten whole.
+        testsupport::writeFile(env.dummyFile(), std::string(11 * MiB + 5, 'Y'));
+        MainWindow window;
+        window.chooseSize(10);
+
+        window.clickCreateDummyFile();
+        QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
+        QVERIFY(allX(env.dummyFile()));
+        window.clickCreateDummyFile();
+        QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
+        QVERIFY(allX(env.dummyFile()));
+        QVERIFY(window.form().block().empty());
+
+        for (const int megabytes : {100, 50, 10}) {
+            window.chooseSize(megabytes);
+            window.clickCreateDummyFile();
+            QCOMPARE(sizeOf(env.dummyFile()), megabytes * MiB);
+        }
+        QCOMPARE(env.messages(), QStringList());
+    }
+
+    void aFailedWriteIsReportedAndLeavesNothingBehind_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("writtenBefore");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full disk") << false << false << QStringLiteral("No space left on device");
+        QTest::newRow("full disk after a write elsewhere") << false << true << QStringLiteral("No space left on device");
+        QTest::newRow("read-only folder") << true << false << QStringLiteral("Read-only file system");
+    }
+
+    void aFailedWriteIsReportedAndLeavesNothingBehind()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(bool, writtenBefore);
+        QFETCH(QString, reason);
+        testsupport::SmallDisk disk(5, readOnly);
+        if (!disk.available())
+            QSKIP("mounting a small tmpfs needs root");
+        GuiTestEnvironment env;
+        MainWindow window;
+        window.chooseSize(10);
+        if (writtenBefore)
+            window.clickCreateDummyFile();
+        const std::string target = disk.path() + "/dummyfile.dum";
+
+        platform::setProgramFolderOverride(disk.path());
+        window.clickCreateDummyFile();
+
+        QCOMPARE(env.messages().size(), 1);
+        const QString message = env.messages()[0];
+        QVERIFY2(message.startsWith(errorBox(QString())) && message.contains(QString::fromStdString(target))
+                     && message.endsWith(reason),
+                 qPrintable(message));
+        QVERIFY(!std::filesystem::exists(target));
+        QVERIFY(window.form().block().empty());
+        QVERIFY(!window.form().holdsFileObjects());
+        QCOMPARE(window.form().progressBar().Value(), window.form().progressBar().Min());
+        QCOMPARE(window.bar()->value(), window.bar()->minimum());
+        QCOMPARE(window.form().fileCreated(), writtenBefore ? -1 : 0);
+        QCOMPARE(window.testNetworkShown(), writtenBefore);
+        QCOMPARE(sizeOf(env.dummyFile()), writtenBefore ? 10 * MiB : 0);
+        QVERIFY(!env.programEnded());
+
+        platform::setProgramFolderOverride(env.programFolder());
+        window.clickCreateDummyFile();
+        QCOMPARE(env.messages().size(), 1);
+        QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
+        QVERIFY(window.testNetworkShown());
+    }
 };
 
-void DummyFileTest::withoutASizeOnlyTheWarningAppears()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-    const int barBefore = window.bar()->value();
-
-    window.clickCreateDummyFile();
-
-    QCOMPARE(env.messageBoxes().size(), 1);
-    QCOMPARE(env.messageBoxes()[0].prompt, QStringLiteral("Select the size of the file!!!"));
-    QCOMPARE(env.messageBoxes()[0].title, errorTitle);
-    QCOMPARE(env.messageBoxes()[0].style, 16);
-    QVERIFY(!exists(env.dummyFile()));
-    QVERIFY(!window.testNetworkShown());
-    QCOMPARE(window.bar()->value(), barBefore);
-    QCOMPARE(window.form().fileCreated(), 0);
-    QVERIFY(!env.programEnded());
-}
-
-void DummyFileTest::tenMegabytesAreAllX()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QVERIFY(env.messageBoxes().isEmpty());
-    const std::string content = readFile(env.dummyFile());
-    QCOMPARE(content.size(), 10 * MiB);
-    QCOMPARE(std::count(content.begin(), content.end(), 'X'), static_cast<std::ptrdiff_t>(10 * MiB));
-}
-
-void DummyFileTest::hundredMegabytesHaveTheirExactSize()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-
-    window.chooseSize(100);
-    window.clickCreateDummyFile();
-
-    QVERIFY(env.messageBoxes().isEmpty());
-    QCOMPARE(sizeOf(env.dummyFile()), 100 * MiB);
-}
-
-void DummyFileTest::aSmallerSizeAfterALargerOneLeavesOnlyTheSmaller()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-
-    window.chooseSize(50);
-    window.clickCreateDummyFile();
-    QCOMPARE(sizeOf(env.dummyFile()), 50 * MiB);
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QVERIFY(env.messageBoxes().isEmpty());
-    QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
-}
-
-void DummyFileTest::writingTwiceGivesTheSameSize()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-    window.chooseSize(10);
-
-    window.clickCreateDummyFile();
-    QVERIFY(window.form().block().empty());
-    window.clickCreateDummyFile();
-
-    QVERIFY(window.form().block().empty());
-    QVERIFY(env.messageBoxes().isEmpty());
-    const std::string content = readFile(env.dummyFile());
-    QCOMPARE(content.size(), 10 * MiB);
-    QCOMPARE(std::count(content.begin(), content.end(), 'X'), static_cast<std::ptrdiff_t>(10 * MiB));
-}
-
-void DummyFileTest::aStaleFileIsOverwritten_data()
-{
-    QTest::addColumn<std::string>("stale");
-    QTest::newRow("shorter") << std::string("abc");
-    QTest::newRow("longer") << std::string(11 * MiB + 5, 'Y');
-}
-
-void DummyFileTest::aStaleFileIsOverwritten()
-{
-    QFETCH(std::string, stale);
-    GuiTestEnvironment env;
-    writeFile(env.dummyFile(), stale);
-    MainWindow window;
-    QVERIFY(window.shown());
-
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QVERIFY(env.messageBoxes().isEmpty());
-    const std::string content = readFile(env.dummyFile());
-    QCOMPARE(content.size(), 10 * MiB);
-    QCOMPARE(std::count(content.begin(), content.end(), 'X'), static_cast<std::ptrdiff_t>(10 * MiB));
-}
-
-void DummyFileTest::afterAWriteTheWindowOffersTheSpeedTest()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-    QVERIFY(!window.testNetworkShown());
-
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QVERIFY(window.testNetworkShown());
-    QCOMPARE(window.form().fileCreated(), -1);
-    QCOMPARE(window.form().progressBar().Min(), 1.0f);
-    QCOMPARE(window.form().progressBar().Max(), 10240.0f);
-    QCOMPARE(window.form().progressBar().Value(), 1.0f);
-    QCOMPARE(window.bar()->value(), window.bar()->minimum());
-    QVERIFY(!window.form().holdsFileObjects());
-    QVERIFY(!env.programEnded());
-}
-
-void DummyFileTest::theBarMovesWhileWriting()
-{
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-    window.chooseSize(10);
-    // Paint what is pending now; no event loop runs during the write, so every
-    // paint counted below is one the bar forced on itself.
-    QCoreApplication::processEvents();
-
-    QList<int> shown;
-    connect(window.bar(), &QProgressBar::valueChanged, this, [&shown](int value) { shown.append(value); });
-    PaintCounter counter;
-    window.bar()->installEventFilter(&counter);
-    window.clickCreateDummyFile();
-    window.bar()->removeEventFilter(&counter);
-
-    QVERIFY2(counter.paints >= 50 && counter.paints <= 200, qPrintable(QString::number(counter.paints)));
-    QVERIFY(shown.size() >= 50);
-    // The write climbs to full, then the bar drops back to its start.
-    QCOMPARE(shown.last(), window.bar()->minimum());
-    const QList<int> climb = shown.first(shown.size() - 1);
-    QVERIFY(std::adjacent_find(climb.begin(), climb.end(), std::greater_equal<int>()) == climb.end());
-    QCOMPARE(climb.last(), window.bar()->maximum());
-}
-
-void DummyFileTest::aFullDiskIsReportedAndLeavesNothingBehind()
-{
-    SmallDisk disk(5);
-    if (!disk.available())
-        QSKIP("mounting a small tmpfs needs root");
-    GuiTestEnvironment env;
-    platform::setProgramFolderOverride(disk.path());
-    MainWindow window;
-    QVERIFY(window.shown());
-    const std::string target = disk.path() + "/dummyfile.dum";
-
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QCOMPARE(env.messageBoxes().size(), 1);
-    const platform::MessageBoxCall box = env.messageBoxes()[0];
-    QCOMPARE(box.title, errorTitle);
-    QCOMPARE(box.style, 16);
-    QVERIFY2(box.prompt.contains(QString::fromStdString(target)), qPrintable(box.prompt));
-    QVERIFY2(box.prompt.contains(QStringLiteral("No space left on device")), qPrintable(box.prompt));
-    QVERIFY(!exists(target));
-    QVERIFY(window.form().block().empty());
-    QVERIFY(!window.form().holdsFileObjects());
-    QCOMPARE(window.form().progressBar().Value(), window.form().progressBar().Min());
-    QCOMPARE(window.bar()->value(), window.bar()->minimum());
-    QCOMPARE(window.form().fileCreated(), 0);
-    QVERIFY(!window.testNetworkShown());
-    QVERIFY(!env.programEnded());
-
-    // The window still works: in a folder with room the same click writes the file.
-    platform::setProgramFolderOverride(env.programFolder());
-    env.clearMessageBoxes();
-    window.clickCreateDummyFile();
-    QVERIFY(env.messageBoxes().isEmpty());
-    QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
-    QVERIFY(window.testNetworkShown());
-}
-
-void DummyFileTest::aFailureKeepsAnEarlierSuccess()
-{
-    SmallDisk disk(5);
-    if (!disk.available())
-        QSKIP("mounting a small tmpfs needs root");
-    GuiTestEnvironment env;
-    MainWindow window;
-    QVERIFY(window.shown());
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-    QVERIFY(window.testNetworkShown());
-
-    platform::setProgramFolderOverride(disk.path());
-    window.clickCreateDummyFile();
-    platform::setProgramFolderOverride(env.programFolder());
-
-    QCOMPARE(env.messageBoxes().size(), 1);
-    QVERIFY2(env.messageBoxes()[0].prompt.contains(QStringLiteral("No space left on device")),
-             qPrintable(env.messageBoxes()[0].prompt));
-    QVERIFY(!exists(disk.path() + "/dummyfile.dum"));
-    QCOMPARE(window.form().fileCreated(), -1);
-    QVERIFY(window.testNetworkShown());
-    QCOMPARE(window.bar()->value(), window.bar()->minimum());
-    QVERIFY(!window.form().holdsFileObjects());
-    QCOMPARE(sizeOf(env.dummyFile()), 10 * MiB);
-    QVERIFY(!env.programEnded());
-}
-
-void DummyFileTest::aReadOnlyFolderIsReported()
-{
-    SmallDisk disk(1, true);
-    if (!disk.available())
-        QSKIP("mounting a small tmpfs needs root");
-    GuiTestEnvironment env;
-    platform::setProgramFolderOverride(disk.path());
-    MainWindow window;
-    QVERIFY(window.shown());
-
-    window.chooseSize(10);
-    window.clickCreateDummyFile();
-
-    QCOMPARE(env.messageBoxes().size(), 1);
-    const platform::MessageBoxCall box = env.messageBoxes()[0];
-    QCOMPARE(box.title, errorTitle);
-    QVERIFY2(box.prompt.contains(QString::fromStdString(disk.path() + "/dummyfile.dum")), qPrintable(box.prompt));
-    QVERIFY2(box.prompt.contains(QStringLiteral("Read-only file system")), qPrintable(box.prompt));
-    QVERIFY(!window.form().holdsFileObjects());
-    QCOMPARE(window.form().fileCreated(), 0);
-    QVERIFY(!window.testNetworkShown());
-    QVERIFY(!env.programEnded());
-}
-
 QTEST_MAIN(DummyFileTest)
-
 #include "DummyFileTest.moc"
