@@ -13,12 +13,15 @@ bool endsWithSeparator(const std::string& path)
     return !path.empty() && isSeparator(path.back());
 }
 
-void removeQuietly(const std::string& path) noexcept
+// Removes a partial copy. The copy's own error is the one to report; a
+// failure to clean up is added to it, so nobody assumes the target is clean.
+std::string removePartialCopy(const std::string& path) noexcept
 {
     try {
         removeEntry(path);
-    } catch (...) {
-        // Cleaning up after a failed copy; the copy's own error is the one to report.
+        return {};
+    } catch (const std::exception& e) {
+        return std::string("; the partial copy could not be removed either (") + e.what() + ")";
     }
 }
 
@@ -80,9 +83,15 @@ void FileSystemObject::CopyFile(const std::string& source, const std::string& de
         copyContents(in, out);
         out.sync();
         out.close();
+    } catch (const Error& e) {
+        out.discard();
+        const std::string leftOver = removePartialCopy(to);
+        if (leftOver.empty())
+            throw;
+        throw Error(e.what() + leftOver);
     } catch (...) {
         out.discard();
-        removeQuietly(to);
+        removePartialCopy(to);
         throw;
     }
 }

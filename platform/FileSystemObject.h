@@ -26,8 +26,8 @@ public:
 
     // Copies a file into a folder (a destination ending in a separator) or to
     // a file path. The copy is on stable storage when this returns. A file of
-    // the same name is replaced, never written through (a link there stays
-    // pointing where it did). A copy onto its own source is refused before
+    // the same name is replaced, never written through (a link there is
+    // removed; the file it pointed to is untouched). A copy onto its own source is refused before
     // anything is written, and a copy that fails part-way leaves nothing behind.
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite) const;
 };

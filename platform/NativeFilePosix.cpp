@@ -93,7 +93,8 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
         action = "open for reading";
         break;
     case Mode::WriteTruncate:
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        // A link planted under the file's name must not aim the write elsewhere.
+        flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
         action = "open for writing";
         break;
     case Mode::WriteCreateNew:
@@ -151,6 +152,9 @@ void NativeFile::writeAll(const char* data, std::size_t size)
                 continue;
             throwSystemError("write", m_path);
         }
+        // A file system that accepts nothing would otherwise keep us here forever.
+        if (n == 0)
+            throwError("write", m_path, std::errc::io_error);
         data += n;
         size -= static_cast<std::size_t>(n);
     }

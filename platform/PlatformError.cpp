@@ -4,7 +4,9 @@ namespace platform {
 
 void throwSystemError(const std::string& action, const std::string& path)
 {
-    throw Error("Cannot " + action + " '" + path + "': " + lastSystemErrorText());
+    // Read before anything else can allocate and disturb the error code.
+    const std::string reason = lastSystemErrorText();
+    throw Error("Cannot " + action + " '" + path + "': " + reason);
 }
 
 void throwError(const std::string& action, const std::string& path, std::errc reason)

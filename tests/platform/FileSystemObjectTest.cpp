@@ -142,3 +142,17 @@ TEST(TextStream, AFailedWriteSurfacesAtRelease)
     EXPECT_EQ(stream, nullptr);
 }
 #endif
+
+#ifndef _WIN32
+TEST(TextStream, NeverWritesThroughALinkNamedLikeTheFile)
+{
+    TempFolder folder;
+    writeFile(folder.file("precious"), "keep me");
+    std::filesystem::create_symlink(folder.file("precious"), folder.file("dummyfile.dum"));
+
+    const std::string error = errorOf([&] { FileSystemObject().OpenTextFile(folder.file("dummyfile.dum"), ForWriting, true); });
+
+    EXPECT_EQ(error.rfind("Cannot open for writing '" + folder.file("dummyfile.dum") + "'", 0), 0u) << error;
+    EXPECT_EQ(readFile(folder.file("precious")), "keep me");
+}
+#endif
