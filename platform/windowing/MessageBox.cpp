@@ -1,6 +1,5 @@
 #include "MessageBox.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace platform {
@@ -9,8 +8,11 @@ namespace {
 
 void showModal(const MessageBoxCall& call)
 {
+    // No parent: the window that asked may be unloaded while the box is open
+    // (the session ending), and a box owned by it would be deleted twice.
     QMessageBox box(call.style == vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, call.title,
-                    call.prompt, QMessageBox::Ok, QApplication::activeWindow());
+                    call.prompt, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 

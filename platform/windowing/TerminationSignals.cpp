@@ -3,7 +3,9 @@
 #include <QSocketNotifier>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -19,8 +21,13 @@ int signalSockets[2] = {-1, -1};
 
 void onSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
+    // Non-blocking: while a copy holds the user-interface thread nobody reads
+    // the socket, and a handler stuck on a full buffer would hang the program.
+    // One pending byte is enough to close the window.
     [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -33,13 +40,16 @@ TerminationSignals::TerminationSignals(std::function<void()> onTerminate, QObjec
 #ifndef Q_OS_WIN
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0)
         return;
+    ::fcntl(signalSockets[0], F_SETFL, ::fcntl(signalSockets[0], F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::handle);
 
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // A second signal takes the default action: someone who asks twice wants
+    // the program gone even while a copy to a dead share holds it.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 #endif
