@@ -64,7 +64,10 @@ std::string ProgramFolder()
 {
     if (programFolderOverride)
         return *programFolderOverride;
-    return chooseProgramFolder(parentFolder(executablePath()), programFolderFallback);
+    // Decided once: a folder that turned read-only mid-run must not send the
+    // next write, the copy and the clean-up at closing to different places.
+    static const std::string folder = chooseProgramFolder(parentFolder(executablePath()), programFolderFallback);
+    return folder;
 }
 
 void setProgramFolderFallback(std::function<std::string()> fallback)

@@ -18,7 +18,8 @@ packages_for() {
 
 wanted=()
 for set in "$@"; do
-    read -r -a names <<<"$(packages_for "$set")"
+    list="$(packages_for "$set")" || exit 2
+    read -r -a names <<<"$list"
     wanted+=("${names[@]}")
 done
 

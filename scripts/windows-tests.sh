@@ -44,7 +44,7 @@ trap 'exit 143' TERM
 # pipe makes ctest wait for it until the timeout.
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
-"$wine" wineboot --init </dev/null >/dev/null 2>&1
+timeout 300 "$wine" wineboot --init </dev/null >/dev/null 2>&1
 
 # Wine serves \\server\share from dosdevices/unc/server/share, which gives the
 # tests a real UNC path to write to.

@@ -5,7 +5,6 @@
 #include "ui_Form2.h"
 
 #include "MessageBox.h"
-#include "PlatformError.h"
 #include "Runtime.h"
 
 void Form2::NormalizeTargetPath()
@@ -20,8 +19,6 @@ void Form2::NormalizeTargetPath()
 void Form2::CheckTargetPath()
 {
     try {
-        if (!FileSys)
-            throw platform::Error("The file system is not available.");
         FileSys->GetFolder(platform::Trim(ui->Text1->text().toStdString()));
         PathError = false;
     } catch (const std::exception&) {
