@@ -5,6 +5,8 @@
 #include "SpeedTestSession.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -33,6 +35,7 @@ class SpeedTestTest : public QObject {
 private slots:
     void initTestCase() { testsupport::setUpApplication(); }
 
+    void opensReadyToClickWithAReadableReport();
     void runsAreReportedOneAfterAnotherAndLeaveNoCopy();
     void aCopyWithinOneClockTickStillGetsAFullReport();
     void theCountAndThePathCheckOutliveTheWindow();
@@ -47,6 +50,34 @@ private slots:
     void aFullDiskLeavesNoPartOfTheCopy();
     void aCopyGoneBeforeTheDeleteIsReportedAfterTheReport();
 };
+
+void SpeedTestTest::opensReadyToClickWithAReadableReport()
+{
+    SpeedTestSession session;
+    QVERIFY(session.start());
+    QWidget* window = session.speedTest().widget();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QCOMPARE(window->windowTitle(), QStringLiteral("Dozozeda"));
+    QCOMPARE(window->size(), QSize(380, 225));
+    QCOMPARE(testsupport::control<QLabel>(session.speedTest(), QStringLiteral("Label1"))->text(),
+             QStringLiteral("Enter the taget network share path."));
+    auto* checkSpeed = testsupport::control<QPushButton>(session.speedTest(), QStringLiteral("Command1"));
+    QCOMPARE(checkSpeed->text(), QStringLiteral("Check speed"));
+    QCOMPARE(QApplication::focusWidget(), checkSpeed);
+    QTest::keyClick(window, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), session.targetBox());
+    QTest::keyClick(window, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), session.reportBox());
+
+    const QPalette palette = session.reportBox()->palette();
+    QCOMPARE(palette.color(QPalette::Base), QColor(128, 128, 128));
+    QCOMPARE(palette.color(QPalette::Text), QColor(Qt::white));
+    QCOMPARE(session.statusColour(), idleGreen);
+    // The two pictures are only held, below the visible client area.
+    for (const auto* name : {"Image1", "Image2"})
+        QVERIFY(testsupport::control<QLabel>(session.speedTest(), QString::fromLatin1(name))->y() >= window->height());
+}
 
 void SpeedTestTest::runsAreReportedOneAfterAnotherAndLeaveNoCopy()
 {
