@@ -74,6 +74,9 @@ public:
     bool isOpen() const;
 
 private:
+    // -1 is both an invalid descriptor and INVALID_HANDLE_VALUE.
+    static constexpr std::intptr_t kClosedHandle = -1;
+
     NativeFile(std::intptr_t handle, std::string path);
 
     std::intptr_t m_handle;

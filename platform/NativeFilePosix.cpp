@@ -14,8 +14,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::intptr_t kClosed = -1;
-
 int fd(std::intptr_t handle)
 {
     return static_cast<int>(handle);
@@ -111,38 +109,6 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
     return NativeFile(handle, path);
 }
 
-NativeFile::NativeFile(std::intptr_t handle, std::string path)
-    : m_handle(handle)
-    , m_path(std::move(path))
-{
-}
-
-NativeFile::NativeFile(NativeFile&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, kClosed))
-    , m_path(std::move(other.m_path))
-{
-}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept
-{
-    if (this != &other) {
-        discard();
-        m_handle = std::exchange(other.m_handle, kClosed);
-        m_path = std::move(other.m_path);
-    }
-    return *this;
-}
-
-NativeFile::~NativeFile()
-{
-    discard();
-}
-
-bool NativeFile::isOpen() const
-{
-    return m_handle != kClosed;
-}
-
 void NativeFile::writeAll(const char* data, std::size_t size)
 {
     while (size > 0) {
@@ -183,7 +149,7 @@ void NativeFile::close()
         return;
     // The descriptor is gone whatever close() answers; retrying could close
     // a descriptor that another thread has opened meanwhile.
-    const int rc = ::close(fd(std::exchange(m_handle, kClosed)));
+    const int rc = ::close(fd(std::exchange(m_handle, kClosedHandle)));
     if (rc != 0 && errno != EINTR)
         throwSystemError("close", m_path);
 }
@@ -191,7 +157,7 @@ void NativeFile::close()
 void NativeFile::discard() noexcept
 {
     if (isOpen())
-        ::close(fd(std::exchange(m_handle, kClosed)));
+        ::close(fd(std::exchange(m_handle, kClosedHandle)));
 }
 
 FileIdentity NativeFile::identity() const

@@ -21,7 +21,6 @@ namespace platform {
 
 namespace {
 
-const std::intptr_t kClosed = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 
 // ReadFile and WriteFile count in DWORDs.
 constexpr std::size_t kMaxTransfer = 1u << 30;
@@ -272,38 +271,6 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
     return file;
 }
 
-NativeFile::NativeFile(std::intptr_t handle, std::string path)
-    : m_handle(handle)
-    , m_path(std::move(path))
-{
-}
-
-NativeFile::NativeFile(NativeFile&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, kClosed))
-    , m_path(std::move(other.m_path))
-{
-}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept
-{
-    if (this != &other) {
-        discard();
-        m_handle = std::exchange(other.m_handle, kClosed);
-        m_path = std::move(other.m_path);
-    }
-    return *this;
-}
-
-NativeFile::~NativeFile()
-{
-    discard();
-}
-
-bool NativeFile::isOpen() const
-{
-    return m_handle != kClosed;
-}
-
 void NativeFile::writeAll(const char* data, std::size_t size)
 {
     while (size > 0) {
@@ -340,14 +307,14 @@ void NativeFile::close()
 {
     if (!isOpen())
         return;
-    if (!::CloseHandle(toHandle(std::exchange(m_handle, kClosed))))
+    if (!::CloseHandle(toHandle(std::exchange(m_handle, kClosedHandle))))
         throwSystemError("close", m_path);
 }
 
 void NativeFile::discard() noexcept
 {
     if (isOpen())
-        ::CloseHandle(toHandle(std::exchange(m_handle, kClosed)));
+        ::CloseHandle(toHandle(std::exchange(m_handle, kClosedHandle)));
 }
 
 FileIdentity NativeFile::identity() const

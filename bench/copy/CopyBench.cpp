@@ -7,6 +7,7 @@
 // our time to each baseline, how far the rate the window reports lies from
 // the rate seen from outside the click, and the peak memory of the process.
 
+#include "BenchApplication.h"
 #include "Forms.h"
 
 #include "CompactFont.h"
@@ -115,13 +116,7 @@ int fail(const QString& what)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Dozozeda"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    platform::useCompactFont();
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    BenchApplication app(argc, argv);
 
     const QStringList args = QApplication::arguments();
     QTemporaryDir programFolder(QStringLiteral(DOZOZEDA_BENCH_FOLDER "/program-XXXXXX"));

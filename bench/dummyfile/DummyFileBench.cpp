@@ -5,6 +5,7 @@
 // the medians and their ratio. The program writes no faster than the disk,
 // so dd's figure is the floor it is held against.
 
+#include "BenchApplication.h"
 #include "Forms.h"
 
 #include "CompactFont.h"
@@ -83,12 +84,7 @@ int fail(const char* what)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Dozozeda"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    platform::useCompactFont();
+    BenchApplication app(argc, argv);
 
     const QStringList args = QApplication::arguments();
     QTemporaryDir scratch(QStringLiteral(DOZOZEDA_BENCH_FOLDER "/run-XXXXXX"));

@@ -12,6 +12,7 @@
 // Run it through run.sh, which serves the share and passes its folders and
 // state in the environment (SHARE_DATA, DOZOZEDA_SHARE_STATE).
 
+#include "BenchApplication.h"
 #include "Forms.h"
 
 #include "CompactFont.h"
@@ -128,13 +129,7 @@ std::optional<double> reportedRate(const QString& report)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Dozozeda"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    platform::useCompactFont();
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    BenchApplication app(argc, argv);
 
     const QString state = qEnvironmentVariable("DOZOZEDA_SHARE_STATE");
     const QString data = qEnvironmentVariable("SHARE_DATA");
