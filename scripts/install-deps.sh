@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, if any are missing.
-#   scripts/install-deps.sh build|test|windows|realshare|screenshots ...
+#   scripts/install-deps.sh build|test|windows|screenshots ...
 # Runs apt-get directly as root, through sudo otherwise; without either it
 # names what is missing and fails.
 set -euo pipefail
@@ -10,7 +10,6 @@ packages_for() {
         build) echo cmake g++ make qt6-base-dev libgl-dev fonts-liberation2 ;;
         test) echo googletest libgtest-dev ;;
         windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest ;;
-        realshare) echo samba smbnetfs fuse3 iproute2 ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
         *) echo "unknown package set: $1" >&2; exit 2 ;;
     esac
