@@ -2,7 +2,7 @@
 // and the count over several runs, what each kind of typed folder leads to,
 // and targets where the copy could harm files or leave a stray copy behind.
 
-#include "SpeedTestSession.h"
+#include "GuiTestSupport.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,17 +12,34 @@
 
 #include <filesystem>
 
-using namespace speedtest;
-using testsupport::readFile;
-using testsupport::writeFile;
+using namespace testsupport;
 
 namespace fs = std::filesystem;
 
 namespace {
 
+const QRgb idleGreen = qRgb(76, 255, 5);
+const QRgb busyRed = qRgb(255, 45, 17);
+
 QString qs(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// The block one run of the 10 MB file appends when the copy took 2.5 s.
+QString reportBlock(int run)
+{
+    return reportStart(run)
+        + QStringLiteral("Filesize:10,485,760.00 bytes\r\n"
+                         "Filesize:10,240.00 KB\r\n"
+                         "Filesize:10.00 MB\r\n"
+                         "Total time:2.50 sec\r\n"
+                         "Bytes/sec:4,194,304.00\r\n"
+                         "KB/sec:4,096.00\r\n"
+                         "MB/sec:4.00\r\n"
+                         "Transfer completed\r\n"
+                         "----------------------------------------------------------------\r\n"
+                         "\r\n");
 }
 
 enum Outcome { Refused, PathError, CopyFailed, Reported };
@@ -33,7 +50,7 @@ class SpeedTestTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { testsupport::setUpApplication(); }
+    void initTestCase() { setUpApplication(); }
 
     void opensReadyToClickWithAReadableReport();
     void runsAreReportedOneAfterAnotherAndLeaveNoCopy();
@@ -60,9 +77,9 @@ void SpeedTestTest::opensReadyToClickWithAReadableReport()
 
     QCOMPARE(window->windowTitle(), QStringLiteral("Dozozeda"));
     QCOMPARE(window->size(), QSize(380, 225));
-    QCOMPARE(testsupport::control<QLabel>(session.speedTest(), QStringLiteral("Label1"))->text(),
+    QCOMPARE(control<QLabel>(session.speedTest(), QStringLiteral("Label1"))->text(),
              QStringLiteral("Enter the taget network share path."));
-    auto* checkSpeed = testsupport::control<QPushButton>(session.speedTest(), QStringLiteral("Command1"));
+    auto* checkSpeed = control<QPushButton>(session.speedTest(), QStringLiteral("Command1"));
     QCOMPARE(checkSpeed->text(), QStringLiteral("Check speed"));
     QCOMPARE(QApplication::focusWidget(), checkSpeed);
     QTest::keyClick(window, Qt::Key_Tab);
@@ -76,7 +93,7 @@ void SpeedTestTest::opensReadyToClickWithAReadableReport()
     QCOMPARE(session.statusColour(), idleGreen);
     // The two pictures are only held, below the visible client area.
     for (const auto* name : {"Image1", "Image2"})
-        QVERIFY(testsupport::control<QLabel>(session.speedTest(), QString::fromLatin1(name))->y() >= window->height());
+        QVERIFY(control<QLabel>(session.speedTest(), QString::fromLatin1(name))->y() >= window->height());
 }
 
 void SpeedTestTest::runsAreReportedOneAfterAnotherAndLeaveNoCopy()
@@ -91,7 +108,7 @@ void SpeedTestTest::runsAreReportedOneAfterAnotherAndLeaveNoCopy()
     session.clock.atReading[0] = [&] {
         pictureAtStart = session.statusColour();
         reportAtStart = session.report();
-        copyAbsentAtStart = entries(session.target.path()).isEmpty();
+        copyAbsentAtStart = entries(session.targetFolder()).isEmpty();
     };
     session.clock.atReading[1] = [&] {
         pictureAtEnd = session.statusColour();
@@ -112,7 +129,7 @@ void SpeedTestTest::runsAreReportedOneAfterAnotherAndLeaveNoCopy()
     QCOMPARE(session.statusColour(), idleGreen);
     QCOMPARE(session.speedTest().transferCount(), qint16(2));
     QCOMPARE(session.clock.readings(), 4);
-    QCOMPARE(entries(session.target.path()), QStringList());
+    QCOMPARE(entries(session.targetFolder()), QStringList());
     QVERIFY(isTestFileContent(session.testFile()));
 }
 
@@ -247,7 +264,7 @@ void SpeedTestTest::aTypedTargetIsCompletedAndChecked()
     QCOMPARE(session.statusColour(), outcome == CopyFailed ? busyRed : idleGreen);
     QCOMPARE(session.speedTest().transferCount(), qint16(outcome >= CopyFailed));
     QCOMPARE(session.speedTest().pathError(), outcome == Refused ? std::nullopt : std::optional<bool>(outcome == PathError));
-    QCOMPARE(entries(session.target.path()), QStringList{QStringLiteral("notes.txt")});
+    QCOMPARE(entries(session.targetFolder()), QStringList{QStringLiteral("notes.txt")});
     QCOMPARE(readFile(session.target.file("notes.txt")), std::string("not a folder"));
     QVERIFY(isTestFileContent(session.testFile()));
 }
@@ -263,7 +280,7 @@ void SpeedTestTest::aLinkInTheTargetIsReplacedNotWrittenThrough_data()
 void SpeedTestTest::aLinkInTheTargetIsReplacedNotWrittenThrough()
 {
     QFETCH(QString, pointsTo);
-    testsupport::TempFolder elsewhere;
+    TempFolder elsewhere;
     writeFile(elsewhere.file("keep.txt"), "keep me");
     SpeedTestSession session;
     QVERIFY(session.start());
@@ -275,8 +292,8 @@ void SpeedTestTest::aLinkInTheTargetIsReplacedNotWrittenThrough()
 
     QCOMPARE(session.messages(), QStringList());
     QCOMPARE(session.report(), reportBlock(1));
-    QCOMPARE(entries(session.target.path()), QStringList());
-    QCOMPARE(entries(elsewhere.path()), QStringList{QStringLiteral("keep.txt")});
+    QCOMPARE(entries(session.targetFolder()), QStringList());
+    QCOMPARE(entries(qs(elsewhere.path())), QStringList{QStringLiteral("keep.txt")});
     QCOMPARE(readFile(elsewhere.file("keep.txt")), std::string("keep me"));
     QVERIFY(isTestFileContent(session.testFile()));
 }
@@ -314,7 +331,7 @@ void SpeedTestTest::theProgramFolderIsRefusedHoweverSpelled()
 
 void SpeedTestTest::aFullDiskLeavesNoPartOfTheCopy()
 {
-    testsupport::SmallDisk disk(5);
+    SmallDisk disk(5);
     if (!disk.available())
         QSKIP("mounting a small tmpfs needs root");
     SpeedTestSession session;
@@ -325,7 +342,7 @@ void SpeedTestTest::aFullDiskLeavesNoPartOfTheCopy()
 
     QCOMPARE(session.messages(), QStringList{errorBox(QStringLiteral("Transfer failed: Cannot write '") + qs(disk.path())
                                                       + QStringLiteral("/dummyfile.dum': No space left on device"))});
-    QCOMPARE(entries(disk.path()), QStringList());
+    QCOMPARE(entries(qs(disk.path())), QStringList());
     QCOMPARE(session.report(), reportStart(1));
     QCOMPARE(session.statusColour(), busyRed);
     QVERIFY(isTestFileContent(session.testFile()));
@@ -340,7 +357,7 @@ void SpeedTestTest::aCopyGoneBeforeTheDeleteIsReportedAfterTheReport()
     session.clock.atReading[1] = [&] { fs::remove(session.target.file("dummyfile.dum")); };
     QStringList seen;
     platform::setMessageBoxHandler([&](const platform::MessageBoxCall& box) {
-        seen << session.report() << testsupport::describe(box);
+        seen << session.report() << describe(box);
     });
 
     session.clickCheckSpeed();
