@@ -2,7 +2,6 @@
 
 #include "ui_Form3.h"
 
-#include "dozozeda_resources.h"
 #include "TextControls.h"
 
 namespace {
@@ -17,12 +16,9 @@ Form3::~Form3() = default;
 
 QWidget* Form3::CreateControls()
 {
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                                            | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    auto* window = platform::newFixedSingleWindow();
     ui = std::make_unique<Ui::Form3>();
     ui->setupUi(window);
-    window->setWindowIcon(QIcon(dozozeda::resources::windowIcon()));
-    window->setFixedSize(window->size());
     return window;
 }
 

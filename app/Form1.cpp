@@ -2,7 +2,6 @@
 
 #include "ui_Form1.h"
 
-#include "dozozeda_resources.h"
 #include "DummyFile.h"
 #include "HandlerGuard.h"
 #include "Runtime.h"
@@ -26,10 +25,8 @@ QWidget* Form1::CreateControls()
     auto* window = new QMainWindow(nullptr, Qt::Tool | Qt::FramelessWindowHint);
     ui = std::make_unique<Ui::Form1>();
     ui->setupUi(window);
-    window->setWindowIcon(QIcon(dozozeda::resources::windowIcon()));
     ui->Command2->setVisible(false);
-    window->setFixedSize(ui->centralwidget->minimumSize()
-                         + QSize(0, ui->menubar->sizeHint().height()));
+    window->resize(ui->centralwidget->minimumSize() + QSize(0, ui->menubar->sizeHint().height()));
     ProgressBar1 = platform::ProgressBar(ui->ProgressBar1);
 
     // Without a title bar there is no close box; the window closes itself on

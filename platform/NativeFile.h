@@ -68,9 +68,7 @@ public:
     void discard() noexcept;
 
     FileIdentity identity() const;
-    std::int64_t size() const;
     const std::string& path() const { return m_path; }
-    std::intptr_t nativeHandle() const { return m_handle; }
     bool isOpen() const;
 
 private:

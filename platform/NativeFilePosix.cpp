@@ -168,12 +168,4 @@ FileIdentity NativeFile::identity() const
     return toEntryInfo(st).identity;
 }
 
-std::int64_t NativeFile::size() const
-{
-    struct stat st {};
-    if (::fstat(fd(m_handle), &st) != 0)
-        throwSystemError("look up", m_path);
-    return static_cast<std::int64_t>(st.st_size);
-}
-
 } // namespace platform

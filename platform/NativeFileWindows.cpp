@@ -325,12 +325,4 @@ FileIdentity NativeFile::identity() const
     return identityOf(info);
 }
 
-std::int64_t NativeFile::size() const
-{
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(toHandle(m_handle), &size))
-        throwSystemError("look up", m_path);
-    return size.QuadPart;
-}
-
 } // namespace platform

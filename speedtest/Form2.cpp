@@ -47,12 +47,9 @@ Form2::~Form2() = default;
 
 QWidget* Form2::CreateControls()
 {
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                                            | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    auto* window = platform::newFixedSingleWindow();
     ui = std::make_unique<Ui::Form2>();
     ui->setupUi(window);
-    window->setWindowIcon(QIcon(dozozeda::resources::windowIcon()));
-    window->setFixedSize(window->size());
     ui->Image1->setPixmap(QPixmap(dozozeda::resources::idlePicture()));
     ui->Image2->setPixmap(QPixmap(dozozeda::resources::busyPicture()));
     colourReportBox(ui->Text2);

@@ -22,7 +22,6 @@ public:
     void setMax(float max);
     void setValue(float value);
 
-    QProgressBar* widget() const { return m_widget; }
 
 private:
     void show();

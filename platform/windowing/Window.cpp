@@ -36,6 +36,7 @@ void Window::Load()
     if (isLoaded())
         return;
     m_widget = CreateControls();
+    m_widget->setFixedSize(m_widget->size());
     m_widget->installEventFilter(this);
     loadedWindows().append(this);
     centreOnScreen();
@@ -99,6 +100,12 @@ bool Window::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+QWidget* newFixedSingleWindow()
+{
+    return new QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 }
 
 void Refresh(QWidget* control)

@@ -36,7 +36,8 @@ public:
     static QList<Window*> LoadedWindows();
 
 protected:
-    // Builds the top-level widget and its controls with their design values.
+    // Builds the top-level widget and its controls with their design values,
+    // at the window's design size; no window can be resized.
     virtual QWidget* CreateControls() = 0;
     // Forgets the pointers into the controls that are about to go.
     virtual void ForgetControls() = 0;
@@ -53,5 +54,9 @@ private:
 
 // Repaints one control at once.
 void Refresh(QWidget* control);
+
+// A top-level window with a title bar, its system menu and a close box, and
+// no minimise or maximise button.
+QWidget* newFixedSingleWindow();
 
 } // namespace platform
