@@ -7,54 +7,25 @@
 // our time to each baseline, how far the rate the window reports lies from
 // the rate seen from outside the click, and the peak memory of the process.
 
-#include "BenchApplication.h"
-#include "Forms.h"
+#include "BenchSupport.h"
 
-#include "CompactFont.h"
-#include "HandlerGuard.h"
-#include "MessageBox.h"
-#include "Runtime.h"
-#include "TextControls.h"
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include <sys/resource.h>
 
+using namespace bench;
+
 namespace {
 
-constexpr std::uintmax_t fileBytes = 100ull * 1024 * 1024;
 constexpr double fileMegabytes = 100.0;
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 bool run(const QString& program, const QStringList& arguments)
 {
@@ -86,30 +57,11 @@ std::optional<BaselineTime> timeBaseline(const std::vector<std::pair<QString, QS
     return BaselineTime{seconds(end - start), seconds(end - removing)};
 }
 
-// The last "MB/sec:" figure in the report.
-std::optional<double> reportedRate(const QString& report)
-{
-    const QString label = QStringLiteral("MB/sec:");
-    const qsizetype at = report.lastIndexOf(label);
-    if (at < 0)
-        return std::nullopt;
-    const qsizetype end = report.indexOf(QLatin1Char('\r'), at);
-    bool ok = false;
-    const double rate = QLocale().toDouble(report.mid(at + label.size(), end - at - label.size()), &ok);
-    return ok ? std::optional<double>(rate) : std::nullopt;
-}
-
 double peakResidentMegabytes()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024;
-}
-
-int fail(const QString& what)
-{
-    std::fprintf(stderr, "bench_copy: %s\n", qPrintable(what));
-    return 1;
 }
 
 } // namespace
@@ -126,52 +78,25 @@ int main(int argc, char* argv[])
     if (!programFolder.isValid() || target.isEmpty() || !QDir(target).exists() || runs < 1)
         return fail(QStringLiteral("usage: bench_copy [target folder] [runs]; the folder must exist"));
 
-    // A message box would wait for a click nobody makes; collect it instead.
-    QStringList boxes;
-    platform::setMessageBoxHandler([&boxes](const platform::MessageBoxCall& call) { boxes.append(call.prompt); });
-    platform::setEndProgramHandler([](int) {});
-    platform::setProgramFolderOverride(programFolder.path().toStdString());
-    const QString testFile = programFolder.filePath(QStringLiteral("dummyfile.dum"));
+    BenchWindows windows(programFolder.path());
+    const QString testFile = windows.testFile();
     const QString ourCopy = target + QStringLiteral("/dummyfile.dum");
     const QString baselineCopy = target + QStringLiteral("/x");
-
-    Forms forms;
-    forms.form1.Show();
-    QWidget* main = forms.form1.widget();
-    if (!QTest::qWaitForWindowExposed(main))
-        return fail(QStringLiteral("the main window was never shown"));
-    auto* hundredMegabytes = main->findChild<QRadioButton*>(QStringLiteral("Option10"));
-    auto* create = main->findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* testNetwork = main->findChild<QPushButton*>(QStringLiteral("Command2"));
-    if (!hundredMegabytes || !create || !testNetwork)
-        return fail(QStringLiteral("the main window lacks its controls"));
-    QTest::mouseClick(hundredMegabytes, Qt::LeftButton);
-    QTest::mouseClick(create, Qt::LeftButton);
-    std::error_code error;
-    if (!boxes.isEmpty() || std::filesystem::file_size(testFile.toStdString(), error) != fileBytes)
-        return fail(QStringLiteral("the test file was not written: ") + boxes.join(QLatin1Char(' ')));
+    if (!windows.writeTestFile(100))
+        return fail(QStringLiteral("the test file was not written: ") + windows.boxes.join(QLatin1Char(' ')));
     // The fresh file's own write-back must not compete with the first copies.
     if (!run(QStringLiteral("sync"), {testFile}))
         return fail(QStringLiteral("sync failed"));
-
-    QTest::mouseClick(testNetwork, Qt::LeftButton);
-    QWidget* speedTest = forms.form2.widget();
-    if (!speedTest || !QTest::qWaitForWindowExposed(speedTest))
-        return fail(QStringLiteral("the speed-test window was never shown"));
-    auto* targetBox = speedTest->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    auto* checkSpeed = speedTest->findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* reportBox = speedTest->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-    if (!targetBox || !checkSpeed || !reportBox)
-        return fail(QStringLiteral("the speed-test window lacks its controls"));
-    QTest::keyClicks(targetBox, target);
+    if (!windows.openSpeedTest(target))
+        return fail(QStringLiteral("the speed-test window did not open"));
 
     const auto clickCheckSpeed = [&]() -> std::optional<std::pair<double, double>> {
         QCoreApplication::processEvents();
         const auto start = Clock::now();
-        QTest::mouseClick(checkSpeed, Qt::LeftButton);
+        windows.clickCheckSpeed();
         const double elapsed = seconds(Clock::now() - start);
-        const auto rate = reportedRate(platform::Text(reportBox));
-        if (!boxes.isEmpty() || !rate || QFile::exists(ourCopy))
+        const auto rate = windows.lastRate();
+        if (!rate || QFile::exists(ourCopy))
             return std::nullopt;
         return std::pair{elapsed, *rate};
     };
@@ -189,7 +114,7 @@ int main(int argc, char* argv[])
 
     // One round unrecorded, so that every recorded round finds the same caches.
     if (!clickCheckSpeed() || !timeCp() || !timeDd())
-        return fail(QStringLiteral("the warm-up round failed: ") + boxes.join(QLatin1Char(' ')));
+        return fail(QStringLiteral("the warm-up round failed: ") + windows.boxes.join(QLatin1Char(' ')));
 
     std::printf("target %s, %d runs of 100 MB each, turn about\n", qPrintable(target), runs);
     std::printf("%4s %9s %9s %9s %9s %14s %14s %8s\n", "run", "ours [s]", "cp [s]", "dd [s]", "rm [s]",
@@ -209,7 +134,7 @@ int main(int argc, char* argv[])
             click = clickCheckSpeed();
         }
         if (!click)
-            return fail(QStringLiteral("the speed test failed: ") + boxes.join(QLatin1Char(' ')));
+            return fail(QStringLiteral("the speed test failed: ") + windows.boxes.join(QLatin1Char(' ')));
         if (!cpTime || !ddTime)
             return fail(QStringLiteral("a baseline copy failed"));
         ours.push_back(click->first);

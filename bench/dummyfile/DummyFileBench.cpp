@@ -5,36 +5,23 @@
 // the medians and their ratio. The program writes no faster than the disk,
 // so dd's figure is the floor it is held against.
 
-#include "BenchApplication.h"
-#include "Forms.h"
+#include "BenchSupport.h"
 
-#include "CompactFont.h"
-#include "HandlerGuard.h"
-#include "MessageBox.h"
-#include "Runtime.h"
-
-#include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QEvent>
 #include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <vector>
 
+using namespace bench;
+
 namespace {
-
-constexpr std::uintmax_t fileBytes = 100ull * 1024 * 1024;
-
-using Clock = std::chrono::steady_clock;
 
 class PaintCounter : public QObject {
 public:
@@ -49,18 +36,6 @@ protected:
     }
 };
 
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::optional<double> timeDd(const QString& target)
 {
     QProcess dd;
@@ -74,12 +49,6 @@ std::optional<double> timeDd(const QString& target)
     return seconds(Clock::now() - start);
 }
 
-int fail(const char* what)
-{
-    std::fprintf(stderr, "bench_dummyfile: %s\n", what);
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -91,27 +60,13 @@ int main(int argc, char* argv[])
     const QString folder = args.size() > 1 ? QDir(args[1]).absolutePath() : scratch.path();
     const int runs = args.size() > 2 ? args[2].toInt() : 5;
     if (folder.isEmpty() || !QDir(folder).exists() || runs < 1)
-        return fail("usage: bench_dummyfile [folder] [runs]; the folder must exist");
+        return fail(QStringLiteral("usage: bench_dummyfile [folder] [runs]; the folder must exist"));
 
-    // A message box would wait for a click nobody makes; count it instead.
-    QStringList boxes;
-    platform::setMessageBoxHandler([&boxes](const platform::MessageBoxCall& call) { boxes.append(call.prompt); });
-    platform::setEndProgramHandler([](int) {});
-    platform::setProgramFolderOverride(folder.toStdString());
-    const std::string ours = (folder + QStringLiteral("/dummyfile.dum")).toStdString();
+    BenchWindows windows(folder);
     const QString ddTarget = folder + QStringLiteral("/x");
-
-    Forms forms;
-    forms.form1.Show();
-    QWidget* window = forms.form1.widget();
-    if (!QTest::qWaitForWindowExposed(window))
-        return fail("the main window was never shown");
-    auto* option = window->findChild<QRadioButton*>(QStringLiteral("Option10"));
-    auto* create = window->findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* bar = window->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
-    if (!option || !create || !bar)
-        return fail("the main window lacks its controls");
-    QTest::mouseClick(option, Qt::LeftButton);
+    auto* bar = windows.control<QProgressBar>(windows.forms.form1, QStringLiteral("ProgressBar1"));
+    if (!bar || !windows.writeTestFile(100))
+        return fail(QStringLiteral("the first write failed: ") + windows.boxes.join(QLatin1Char(' ')));
     PaintCounter counter;
     bar->installEventFilter(&counter);
 
@@ -124,18 +79,17 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents();
         counter.paints = 0;
         const auto start = Clock::now();
-        QTest::mouseClick(create, Qt::LeftButton);
+        windows.clickCreate();
         oursTimes.push_back(seconds(Clock::now() - start));
         paints.push_back(counter.paints);
-        if (!boxes.isEmpty())
-            return fail(qPrintable(QStringLiteral("the window reported: ") + boxes.first()));
-        std::error_code error;
-        if (std::filesystem::file_size(ours, error) != fileBytes)
-            return fail("the test file does not have 100 MB");
+        if (!windows.boxes.isEmpty())
+            return fail(QStringLiteral("the window reported: ") + windows.boxes.first());
+        if (QFileInfo(windows.testFile()).size() != 100 * 1024 * 1024)
+            return fail(QStringLiteral("the test file does not have 100 MB"));
 
         const auto dd = timeDd(ddTarget);
         if (!dd)
-            return fail("dd failed");
+            return fail(QStringLiteral("dd failed"));
         ddTimes.push_back(*dd);
         std::printf("%4d %12.3f %12.3f %8d\n", run, oursTimes.back(), ddTimes.back(), counter.paints);
     }
@@ -149,7 +103,7 @@ int main(int argc, char* argv[])
     std::printf("paints of the progress bar per click: median %.0f\n", median(paints));
 
     std::error_code ignored;
-    std::filesystem::remove(ours, ignored);
+    std::filesystem::remove(windows.testFile().toStdString(), ignored);
     std::filesystem::remove(ddTarget.toStdString(), ignored);
     return 0;
 }

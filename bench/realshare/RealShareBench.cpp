@@ -12,52 +12,26 @@
 // Run it through run.sh, which serves the share and passes its folders and
 // state in the environment (SHARE_DATA, DOZOZEDA_SHARE_STATE).
 
-#include "BenchApplication.h"
-#include "Forms.h"
+#include "BenchSupport.h"
 
-#include "CompactFont.h"
-#include "HandlerGuard.h"
-#include "MessageBox.h"
-#include "Runtime.h"
-#include "TextControls.h"
-
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
 constexpr int kRatesMbit[] = {100, 400};
 constexpr int kSizesMegabytes[] = {10, 100};
 constexpr double kMegabyte = 1024 * 1024;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-int fail(const QString& what)
-{
-    std::fprintf(stderr, "bench_realshare: %s\n", qPrintable(what));
-    return 1;
-}
 
 bool shareControl(const QStringList& args)
 {
@@ -110,21 +84,6 @@ std::optional<DdTimes> ddSeconds(const QString& source, const QString& target)
     return DdTimes{own, wall};
 }
 
-// The MB/sec of the last run in the report.
-std::optional<double> reportedRate(const QString& report)
-{
-    const QString label = QStringLiteral("MB/sec:");
-    const QStringList lines = report.split(QStringLiteral("\r\n"));
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        if (line->startsWith(label)) {
-            bool ok = false;
-            const double rate = QLocale(QLocale::English, QLocale::UnitedStates).toDouble(line->mid(label.size()), &ok);
-            return ok ? std::optional(rate) : std::nullopt;
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -140,32 +99,14 @@ int main(int argc, char* argv[])
     if (repeats < 1)
         return fail(QStringLiteral("usage: bench_realshare [repeats]"));
 
-    // A message box would wait for a click nobody makes; collect it instead.
-    QStringList boxes;
-    platform::setMessageBoxHandler([&boxes](const platform::MessageBoxCall& call) { boxes.append(call.prompt); });
-    platform::setEndProgramHandler([](int) {});
     QTemporaryDir programFolder;
     if (!programFolder.isValid())
         return fail(QStringLiteral("no temporary folder"));
-    platform::setProgramFolderOverride(programFolder.path().toStdString());
-    const QString testFile = programFolder.filePath(QStringLiteral("dummyfile.dum"));
+    BenchWindows windows(programFolder.path());
+    const QString testFile = windows.testFile();
     const QString ddTarget = data + QStringLiteral("/x");
-
-    Forms forms;
-    forms.form1.Show();
-    QWidget* mainWindow = forms.form1.widget();
-    auto* create = mainWindow->findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* testNetwork = mainWindow->findChild<QPushButton*>(QStringLiteral("Command2"));
-    if (!create || !testNetwork)
-        return fail(QStringLiteral("the main window lacks its buttons"));
-    QTest::mouseClick(testNetwork, Qt::LeftButton);
-    QWidget* speedTest = forms.form2.widget();
-    auto* target = speedTest ? speedTest->findChild<QLineEdit*>(QStringLiteral("Text1")) : nullptr;
-    auto* check = speedTest ? speedTest->findChild<QPushButton*>(QStringLiteral("Command1")) : nullptr;
-    auto* report = speedTest ? speedTest->findChild<QPlainTextEdit*>(QStringLiteral("Text2")) : nullptr;
-    if (!target || !check || !report)
-        return fail(QStringLiteral("the speed-test window lacks its controls"));
-    QTest::keyClicks(target, data);
+    if (!windows.writeTestFile(kSizesMegabytes[0]) || !windows.openSpeedTest(data))
+        return fail(QStringLiteral("the windows did not start: ") + windows.boxes.join(QLatin1Char(' ')));
 
     std::printf("share %s, %d repeats per cell, Dozozeda and dd taking turns\n", qPrintable(data), repeats);
     std::printf("%6s %5s %10s %10s %10s %8s %8s %10s\n", "Mbit/s", "MB", "shaped", "dd", "Dozozeda", "Doz/dd",
@@ -184,12 +125,7 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("cannot shape the link to %1 Mbit/s").arg(rate));
         const double shaped = rate * 1e6 / 8 / kMegabyte;
         for (const int size : kSizesMegabytes) {
-            auto* option = mainWindow->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(size / 10));
-            if (!option)
-                return fail(QStringLiteral("no option for %1 MB").arg(size));
-            QTest::mouseClick(option, Qt::LeftButton);
-            QTest::mouseClick(create, Qt::LeftButton);
-            if (QFile(testFile).size() != static_cast<qint64>(size * kMegabyte))
+            if (!windows.writeTestFile(size))
                 return fail(QStringLiteral("the %1 MB test file was not written").arg(size));
 
             std::vector<double> ours;
@@ -200,12 +136,10 @@ int main(int argc, char* argv[])
                 // load from favouring either side.
                 for (int turn = 0; turn < 2; ++turn) {
                     if ((turn == 0) == (repeat % 2 == 0)) {
-                        QTest::mouseClick(check, Qt::LeftButton);
-                        const auto reported = reportedRate(platform::Text(report));
-                        if (!boxes.isEmpty())
-                            return fail(QStringLiteral("the window reported: ") + boxes.first());
+                        windows.clickCheckSpeed();
+                        const auto reported = windows.lastRate();
                         if (!reported)
-                            return fail(QStringLiteral("no MB/sec in the report"));
+                            return fail(QStringLiteral("no MB/sec after the run: ") + windows.boxes.join(QLatin1Char(' ')));
                         ours.push_back(*reported);
                     } else {
                         const auto seconds = ddSeconds(testFile, ddTarget);
