@@ -39,10 +39,14 @@ void SetText(QPlainTextEdit* box, const QString& text)
     box->setPlainText(toQtLines(text));
     // The scroll position counts wrapped lines, but new text is laid out only
     // when painted, until then one line per paragraph. Restoring the position
-    // before the layout would shift the view down by every wrapped line above.
+    // before the layout would shift the view down by every wrapped line above,
+    // so the lines above the view are laid out first, and only those.
     if (auto* layout = qobject_cast<QPlainTextDocumentLayout*>(box->document()->documentLayout())) {
-        for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next())
+        int lines = 0;
+        for (QTextBlock block = box->document()->begin(); block.isValid() && lines <= vertical; block = block.next()) {
             layout->ensureBlockLayout(block);
+            lines += block.lineCount();
+        }
     }
 
     QTextCursor after(box->document());
