@@ -4,16 +4,10 @@
 #include "HandlerGuard.h"
 #include "MessageBox.h"
 #include "Runtime.h"
-#include "TextControls.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,8 +19,9 @@ BenchApplication::BenchApplication(int& argc, char** argv)
 {
     setApplicationName(QStringLiteral("Dozozeda"));
     setQuitOnLastWindowClosed(false);
-    platform::useCompactFont();
+    qtlayer::useCompactFont();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    forms::useWindowingLayer(&m_layer);
 }
 
 int& BenchApplication::offscreenUnlessSet(int& argc)
@@ -72,8 +67,9 @@ std::optional<double> reportedRate(const QString& report)
 BenchWindows::BenchWindows(const QString& programFolder)
     : m_programFolder(programFolder)
 {
-    platform::setMessageBoxHandler([this](const platform::MessageBoxCall& call) { boxes.append(call.prompt); });
-    platform::setEndProgramHandler([](int) {});
+    forms::setMessageBoxHandler(
+        [this](const forms::MessageBoxCall& call) { boxes.append(QString::fromStdString(call.prompt)); });
+    forms::setEndProgramHandler([](int) {});
     platform::setProgramFolderOverride(programFolder.toStdString());
     forms.form1.Show();
 }
@@ -85,43 +81,37 @@ QString BenchWindows::testFile() const
 
 bool BenchWindows::writeTestFile(int megabytes)
 {
-    auto* option = control<QRadioButton>(forms.form1, QStringLiteral("Option%1").arg(megabytes / 10));
-    if (!option || !QTest::qWaitForWindowExposed(forms.form1.widget()))
-        return false;
-    QTest::mouseClick(option, Qt::LeftButton);
+    person->click(forms.form1, "Option" + std::to_string(megabytes / 10));
     clickCreate();
     return boxes.isEmpty() && QFileInfo(testFile()).size() == qint64{megabytes} * 1024 * 1024;
 }
 
 void BenchWindows::clickCreate()
 {
-    QTest::mouseClick(control<QPushButton>(forms.form1, QStringLiteral("Command1")), Qt::LeftButton);
+    person->click(forms.form1, "Command1");
 }
 
 bool BenchWindows::openSpeedTest(const QString& target)
 {
-    auto* testNetwork = control<QPushButton>(forms.form1, QStringLiteral("Command2"));
-    if (!testNetwork || testNetwork->isHidden())
+    if (!person->isShown(forms.form1, "Command2"))
         return false;
-    QTest::mouseClick(testNetwork, Qt::LeftButton);
-    auto* targetBox = control<QLineEdit>(forms.form2, QStringLiteral("Text1"));
-    if (!targetBox || !QTest::qWaitForWindowExposed(forms.form2.widget()))
+    person->click(forms.form1, "Command2");
+    if (!person->isWindowShown(forms.form2))
         return false;
-    QTest::keyClicks(targetBox, target);
+    person->type(forms.form2, "Text1", target.toStdString());
     return true;
 }
 
 void BenchWindows::clickCheckSpeed()
 {
-    QTest::mouseClick(control<QPushButton>(forms.form2, QStringLiteral("Command1")), Qt::LeftButton);
+    person->click(forms.form2, "Command1");
 }
 
 std::optional<double> BenchWindows::lastRate()
 {
-    auto* report = control<QPlainTextEdit>(forms.form2, QStringLiteral("Text2"));
-    if (!boxes.isEmpty() || !report)
+    if (!boxes.isEmpty() || !forms.form2.Loaded())
         return std::nullopt;
-    return reportedRate(platform::Text(report));
+    return reportedRate(QString::fromStdString(person->read(forms.form2, "Text2")));
 }
 
 } // namespace bench

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "Forms.h"
+#include "Person.h"
+#include "QtWindowPeer.h"
+#include "QtWindowingLayer.h"
 
 #include <QApplication>
 #include <QString>
@@ -23,6 +26,8 @@ public:
 private:
     // Runs before QApplication picks its platform.
     static int& offscreenUnlessSet(int& argc);
+
+    qtlayer::QtWindowingLayer m_layer;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -54,13 +59,15 @@ public:
     std::optional<double> lastRate();
 
     template <typename Control>
-    Control* control(platform::Window& window, const QString& name) const
+    Control* control(const forms::Window& window, const QString& name) const
     {
-        return window.widget() ? window.widget()->findChild<Control*>(name) : nullptr;
+        const auto* peer = dynamic_cast<const qtlayer::QtWindowPeer*>(window.Peer());
+        return peer ? qobject_cast<Control*>(peer->controlWidget(name.toStdString())) : nullptr;
     }
 
     QStringList boxes;
     Forms forms;
+    std::unique_ptr<testsupport::Person> person = testsupport::makePerson();
 
 private:
     QString m_programFolder;

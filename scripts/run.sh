@@ -8,4 +8,4 @@ build="${DOZOZEDA_BUILD_DIR:-$repo/build/release}"
 "$repo/scripts/install-deps.sh" build
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j2 --target dozozeda
-exec "$build/app/dozozeda"
+exec "$build/dozozeda"

@@ -48,7 +48,7 @@ wait_for_window() {
 
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.3; }
 
-"$build/app/dozozeda" &
+"$build/dozozeda" &
 app_pid=$!
 main="$(wait_for_window Dozozeda 209x243)"
 sleep 0.5
@@ -89,7 +89,7 @@ if kill -0 "$app_pid" 2>/dev/null; then
     exit 1
 fi
 app_pid=""
-if [ -e "$build/app/dummyfile.dum" ]; then
+if [ -e "$build/dummyfile.dum" ]; then
     echo "the test file was left behind" >&2
     exit 1
 fi

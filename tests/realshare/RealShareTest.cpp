@@ -3,9 +3,8 @@
 // window copes when the share fills up, refuses writing or deleting, or drops
 // off the network mid-copy.
 
-#include "GuiTestSupport.h"
+#include "WindowTestSupport.h"
 
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,12 +12,14 @@
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <stop_token>
 #include <thread>
@@ -29,14 +30,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 // What the shaper lets through, in the report's unit (MB = 2^20 bytes).
 constexpr double kLinkMegabytesPerSecond = 100e6 / 8 / kMegabyte;
-const QString kCopyName = QStringLiteral("/dummyfile.dum");
+const std::string kCopyName = "/dummyfile.dum";
 const QLocale kUs(QLocale::English, QLocale::UnitedStates);
 
-QString env(const char* name)
+std::string env(const char* name)
 {
-    return qEnvironmentVariable(name);
+    const char* value = std::getenv(name);
+    return value ? value : "";
 }
 
 // Whether the program exited with 0 within a minute.
@@ -57,7 +61,7 @@ bool succeeds(const QString& program, const QStringList& args)
 bool share(const QString& command, const QStringList& args = {})
 {
     return succeeds(QStringLiteral(DOZOZEDA_SHARE_SCRIPT),
-                    QStringList{command, env("DOZOZEDA_SHARE_STATE")} + args);
+                    QStringList{command, QString::fromStdString(env("DOZOZEDA_SHARE_STATE"))} + args);
 }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
@@ -87,11 +91,12 @@ bool isOpenAnywhere(const std::string& path)
 
 // The rate in MB/sec that `block` shows for a completed run of a `megabytes`
 // file, or 0 when the block is not one.
-double completedRate(const QString& block, int run, int megabytes)
+double completedRate(const std::string& text, int run, int megabytes)
 {
+    const QString block = QString::fromStdString(text);
     const double bytes = megabytes * double(kMegabyte);
     // Each '#' stands for a figure; escape() turns it into "\#".
-    const QString expected = reportStart(run)
+    const QString expected = QString::fromStdString(reportStart(run))
         + QStringLiteral("Filesize:%1 bytes\r\nFilesize:%2 KB\r\nFilesize:%3 MB\r\nTotal time:# sec\r\n"
                          "Bytes/sec:#\r\nKB/sec:#\r\nMB/sec:#\r\nTransfer completed\r\n%4\r\n\r\n")
               .arg(kUs.toString(bytes, 'f', 2), kUs.toString(bytes / 1024, 'f', 2),
@@ -108,213 +113,212 @@ double completedRate(const QString& block, int run, int megabytes)
         && near(figure(1), bytes / bytesPerSecond) && near(figure(3), bytesPerSecond / 1024)
         && near(rate, bytesPerSecond / kMegabyte))
         return rate;
-    qWarning("not a completed run %d of %d MB:\n%s", run, megabytes, qPrintable(block));
+    ADD_FAILURE() << "not a completed run " << run << " of " << megabytes << " MB:\n" << text;
     return 0;
 }
 
-} // namespace
-
-class RealShareTest : public QObject {
-    Q_OBJECT
-
-private:
-    const QString data = env("SHARE_DATA");
-    const QString dataServer = env("SHARE_DATA_SERVER_DIR");
-    const QString small = env("SHARE_SMALL");
-    const QString smallServer = env("SHARE_SMALL_SERVER_DIR");
-    const std::string serverCopy = (dataServer + kCopyName).toStdString();
-
-private slots:
-    void initTestCase()
+class RealShare : public testing::Test {
+protected:
+    static void SetUpTestSuite()
     {
-        QVERIFY2(!env("DOZOZEDA_SHARE_STATE").isEmpty(),
-                 "no share in the environment; run this program through run-tests.sh");
+        if (env("DOZOZEDA_SHARE_STATE").empty())
+            FAIL() << "no share in the environment; run this program through run-tests.sh";
     }
 
     // A test that failed half-way must not leave the link down, the data share
     // read-only or a file on the server for the next one. The files go through
     // the share, so that the client's caches see them go.
-    void cleanup()
+    void TearDown() override
     {
-        QVERIFY(share(QStringLiteral("readonly"), {QStringLiteral("data"), QStringLiteral("off")}));
-        QVERIFY(share(QStringLiteral("restore")));
+        EXPECT_TRUE(share(QStringLiteral("readonly"), {QStringLiteral("data"), QStringLiteral("off")}));
+        EXPECT_TRUE(share(QStringLiteral("restore")));
         for (const auto& [folder, server] : {std::pair(data, dataServer), std::pair(small, smallServer)}) {
-            QVERIFY(waitFor([&] {
-                for (const QString& file : entries(server))
-                    QFile::remove(folder + QLatin1Char('/') + file);
-                return entries(server).isEmpty();
+            EXPECT_TRUE(waitFor([&] {
+                for (const std::string& file : entries(server))
+                    fs::remove(folder + "/" + file);
+                return entries(server).empty();
             }, 10s));
         }
     }
 
-    void aRunCopiesTheWholeFileReportsItAndRemovesIt()
-    {
-        SpeedTestSession session(std::nullopt);
-        QVERIFY(session.start());
-        bool wholeOnServerWhenTimed = false;
-        session.clock.atReading[1] = [&] { wholeOnServerWhenTimed = isTestFileContent(serverCopy); };
-        session.typeTarget(data);
+    const std::string data = env("SHARE_DATA");
+    const std::string dataServer = env("SHARE_DATA_SERVER_DIR");
+    const std::string small = env("SHARE_SMALL");
+    const std::string smallServer = env("SHARE_SMALL_SERVER_DIR");
+    const std::string serverCopy = dataServer + kCopyName;
+};
 
+} // namespace
+
+TEST_F(RealShare, ARunCopiesTheWholeFileReportsItAndRemovesIt)
+{
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start());
+    bool wholeOnServerWhenTimed = false;
+    session.clock.atReading[1] = [&] { wholeOnServerWhenTimed = isTestFileContent(serverCopy); };
+    session.typeTarget(data);
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_TRUE(wholeOnServerWhenTimed);
+    const double rate = completedRate(session.report(), 1, 10);
+    EXPECT_GT(rate, 0);
+    std::printf("10 MB in one run: %.2f MB/sec, %.3f x the link\n", rate, rate / kLinkMegabytesPerSecond);
+    EXPECT_EQ(entries(dataServer), Strings{});
+}
+
+// dd with the same block size on the same link is the reference; the bound
+// is loose enough for a busy machine (the benchmark holds the tight ones).
+// Each side's best of two counts: load only ever slows a copy down.
+TEST_F(RealShare, TheReportedRateAgreesWithDdOnTheSameLink)
+{
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start(30));
+    session.typeTarget(data);
+    const QString ddTarget = QString::fromStdString(data) + QStringLiteral("/x");
+    double ours = 0;
+    double dd = 0;
+    for (int run = 1; run <= 2; ++run) {
+        const auto before = session.report().size();
         session.clickCheckSpeed();
+        ASSERT_EQ(session.messages(), Strings{});
+        const double rate = completedRate(session.report().substr(before), run, 30);
+        ASSERT_GT(rate, 0);
+        ours = std::max(ours, rate);
 
-        QCOMPARE(session.messages(), QStringList());
-        QVERIFY(wholeOnServerWhenTimed);
-        const double rate = completedRate(session.report(), 1, 10);
-        QVERIFY(rate > 0);
-        qInfo("10 MB in one run: %.2f MB/sec, %.3f x the link", rate, rate / kLinkMegabytesPerSecond);
-        QCOMPARE(entries(dataServer), QStringList());
-    }
-
-    // dd with the same block size on the same link is the reference; the bound
-    // is loose enough for a busy machine (the benchmark holds the tight ones).
-    // Each side's best of two counts: load only ever slows a copy down.
-    void theReportedRateAgreesWithDdOnTheSameLink()
-    {
-        SpeedTestSession session(std::nullopt);
-        QVERIFY(session.start(30));
-        session.typeTarget(data);
-        const QString ddTarget = data + QStringLiteral("/x");
-        double ours = 0;
-        double dd = 0;
-        for (int run = 1; run <= 2; ++run) {
-            const auto before = session.report().size();
-            session.clickCheckSpeed();
-            QCOMPARE(session.messages(), QStringList());
-            const double rate = completedRate(session.report().mid(before), run, 30);
-            QVERIFY(rate > 0);
-            ours = std::max(ours, rate);
-
-            QElapsedTimer timer;
-            timer.start();
-            QVERIFY(succeeds(QStringLiteral("dd"), {QStringLiteral("if=") + QString::fromStdString(session.testFile()),
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(succeeds(QStringLiteral("dd"), {QStringLiteral("if=") + QString::fromStdString(session.testFile()),
                                                     QStringLiteral("of=") + ddTarget, QStringLiteral("bs=1M"),
                                                     QStringLiteral("conv=fsync"), QStringLiteral("status=none")}));
-            dd = std::max(dd, 30 / (double(timer.nsecsElapsed()) / 1e9));
-            QVERIFY(QFile::remove(ddTarget));
+        dd = std::max(dd, 30 / (double(timer.nsecsElapsed()) / 1e9));
+        ASSERT_TRUE(QFile::remove(ddTarget));
+    }
+    std::printf("30 MB, best of two: reported %.2f MB/sec, dd %.2f MB/sec, ratio %.3f\n", ours, dd, ours / dd);
+    EXPECT_LE(std::abs(ours / dd - 1), 0.10) << ours / dd;
+}
+
+struct RefusedTarget {
+    const char* name;
+    std::string target;
+    std::string serverFolder;
+    int megabytes;
+    // Empty: the folder check refuses it.
+    std::string reason;
+};
+
+class RefusingShare : public RealShare, public testing::WithParamInterface<int> {
+protected:
+    RefusedTarget row() const
+    {
+        switch (GetParam()) {
+        case 0:
+            // The folder check catches a folder missing inside a share...
+            return {"missing folder", data + "/no-such-folder", dataServer, 10, ""};
+        case 1:
+            // ...but the mount makes up the top levels, so a share the server
+            // does not offer passes the check and the copy is what fails.
+            return {"missing share", env("SHARE_MOUNT") + "/" + env("SERVER_IP") + "/no-such-share", dataServer, 10,
+                    "No such file or directory"};
+        case 2:
+            // Permission bits say yes on a read-only share; only writing says no.
+            return {"read-only share", env("SHARE_RO"), env("SHARE_RO_SERVER_DIR"), 10, "Permission denied"};
+        default:
+            // The small share holds 30 MiB.
+            return {"full share", small, smallServer, 40, "No space left on device"};
         }
-        qInfo("30 MB, best of two: reported %.2f MB/sec, dd %.2f MB/sec, ratio %.3f", ours, dd, ours / dd);
-        QVERIFY2(std::abs(ours / dd - 1) <= 0.10, qPrintable(QString::number(ours / dd)));
-    }
-
-    void aTargetTheShareRefusesIsReportedAndLeftAlone_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QString>("serverFolder");
-        QTest::addColumn<int>("megabytes");
-        QTest::addColumn<QString>("reason");
-        // The folder check catches a folder missing inside a share...
-        QTest::newRow("missing folder") << data + QStringLiteral("/no-such-folder") << dataServer << 10 << QString();
-        // ...but the mount makes up the top levels, so a share the server does
-        // not offer passes the check and the copy is what fails.
-        QTest::newRow("missing share") << QStringLiteral("%1/%2/no-such-share").arg(env("SHARE_MOUNT"), env("SERVER_IP"))
-                                       << dataServer << 10 << QStringLiteral("No such file or directory");
-        // Permission bits say yes on a read-only share; only writing says no.
-        QTest::newRow("read-only share") << env("SHARE_RO") << env("SHARE_RO_SERVER_DIR") << 10
-                                         << QStringLiteral("Permission denied");
-        // The small share holds 30 MiB.
-        QTest::newRow("full share") << small << smallServer << 40 << QStringLiteral("No space left on device");
-    }
-
-    void aTargetTheShareRefusesIsReportedAndLeftAlone()
-    {
-        QFETCH(QString, target);
-        QFETCH(QString, serverFolder);
-        QFETCH(int, megabytes);
-        QFETCH(QString, reason);
-        SpeedTestSession session(std::nullopt);
-        QVERIFY(session.start(megabytes));
-        session.typeTarget(target);
-
-        session.clickCheckSpeed();
-
-        const QStringList messages = session.messages();
-        QCOMPARE(messages.size(), 1);
-        if (reason.isEmpty()) {
-            QCOMPARE(messages[0], errorBox(QStringLiteral("Path error!, check your path and try again!")));
-            QCOMPARE(session.report(), QString());
-        } else {
-            // Which step failed (create, write, ...) is the file layer's business.
-            QVERIFY2(messages[0].startsWith(errorBox(QStringLiteral("Transfer failed: Cannot ")))
-                         && messages[0].contains(QLatin1Char('\'') + target + kCopyName + QLatin1Char('\''))
-                         && messages[0].endsWith(QStringLiteral(": ") + reason),
-                     qPrintable(messages[0]));
-            QCOMPARE(session.report(), reportStart(1));
-        }
-        QVERIFY(!session.programEnded());
-        QCOMPARE(entries(serverFolder), QStringList());
-    }
-
-    void aCopyThatCannotBeDeletedIsReportedAfterAFullReport()
-    {
-        SpeedTestSession session(std::nullopt);
-        QVERIFY(session.start());
-        // The folder turns read-only only once nothing there is open for writing.
-        bool madeReadOnly = false;
-        session.clock.atReading[1] = [&] {
-            madeReadOnly = waitFor([&] { return !isOpenAnywhere(serverCopy); }, 10s)
-                && share(QStringLiteral("readonly"), {QStringLiteral("data"), QStringLiteral("on")});
-        };
-        session.typeTarget(data);
-
-        session.clickCheckSpeed();
-
-        QVERIFY(madeReadOnly);
-        QVERIFY(completedRate(session.report(), 1, 10) > 0);
-        QCOMPARE(session.messages(),
-                 QStringList{errorBox(QStringLiteral("Error deleting remote dummyfile! Check your permission settings!"))});
-        QVERIFY(!session.programEnded());
-        QVERIFY(isTestFileContent(serverCopy));
-    }
-
-    // The copy holds the window's thread until it ends, so another thread cuts
-    // the link once part of the file has reached the server. The link stays down
-    // until the click has returned: the run must end on its own.
-    void aLinkCutMidCopyEndsTheRunAndTheNextRunWorksOnceItIsBack()
-    {
-        SpeedTestSession session(std::nullopt);
-        QVERIFY(session.start(50));
-        session.typeTarget(data);
-        std::atomic<bool> cut = false;
-        qint64 clickMilliseconds = 0;
-        {
-            std::jthread cutter([&](std::stop_token stop) {
-                while (!stop.stop_requested() && QFileInfo(QString::fromStdString(serverCopy)).size() < 8 * kMegabyte)
-                    QThread::msleep(20);
-                cut = !stop.stop_requested() && share(QStringLiteral("cut"));
-            });
-            QElapsedTimer click;
-            click.start();
-            session.clickCheckSpeed();
-            clickMilliseconds = click.elapsed();
-        }
-        const QStringList messages = session.messages();
-        QVERIFY2(cut, qPrintable(messages.join(QLatin1Char('\n'))));
-        qInfo("with the link cut mid-copy the click returned after %.1f s: %s", clickMilliseconds / 1000.0,
-              qPrintable(messages.value(0)));
-        QVERIFY(clickMilliseconds < 60'000);
-        QCOMPARE(messages.size(), 1);
-        QVERIFY2(messages[0].startsWith(errorBox(QStringLiteral("Transfer failed: "))), qPrintable(messages[0]));
-        QCOMPARE(session.report(), reportStart(1));
-        QVERIFY(!session.programEnded());
-
-        // The next run replaces the part left on the server, once the server has
-        // dropped the old connection's handle on it.
-        QVERIFY(share(QStringLiteral("restore")));
-        QVERIFY(waitFor([&] { return !isOpenAnywhere(serverCopy); }, 20s));
-        session.clickCheckSpeed();
-
-        QCOMPARE(session.messages().size(), 1);
-        QVERIFY(completedRate(session.report().mid(reportStart(1).size()), 2, 50) > 0);
-        QCOMPARE(entries(dataServer), QStringList());
     }
 };
 
-int main(int argc, char** argv)
+TEST_P(RefusingShare, IsReportedAndLeftAlone)
 {
-    QApplication app(argc, argv);
-    setUpApplication();
-    RealShareTest test;
-    return QTest::qExec(&test, argc, argv);
+    const RefusedTarget target = row();
+    SCOPED_TRACE(target.name);
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start(target.megabytes));
+    session.typeTarget(target.target);
+
+    session.clickCheckSpeed();
+
+    const Strings messages = session.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    if (target.reason.empty()) {
+        EXPECT_EQ(messages[0], errorBox("Path error!, check your path and try again!"));
+        EXPECT_EQ(session.report(), "");
+    } else {
+        // Which step failed (create, write, ...) is the file layer's business.
+        EXPECT_TRUE(messages[0].starts_with(errorBox("Transfer failed: Cannot "))
+                    && messages[0].find("'" + target.target + kCopyName + "'") != std::string::npos
+                    && messages[0].ends_with(": " + target.reason))
+            << messages[0];
+        EXPECT_EQ(session.report(), reportStart(1));
+    }
+    EXPECT_FALSE(session.programEnded());
+    EXPECT_EQ(entries(target.serverFolder), Strings{});
 }
 
-#include "RealShareTest.moc"
+INSTANTIATE_TEST_SUITE_P(RealShare, RefusingShare, testing::Range(0, 4));
+
+TEST_F(RealShare, ACopyThatCannotBeDeletedIsReportedAfterAFullReport)
+{
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start());
+    // The folder turns read-only only once nothing there is open for writing.
+    bool madeReadOnly = false;
+    session.clock.atReading[1] = [&] {
+        madeReadOnly = waitFor([&] { return !isOpenAnywhere(serverCopy); }, 10s)
+            && share(QStringLiteral("readonly"), {QStringLiteral("data"), QStringLiteral("on")});
+    };
+    session.typeTarget(data);
+
+    session.clickCheckSpeed();
+
+    EXPECT_TRUE(madeReadOnly);
+    EXPECT_GT(completedRate(session.report(), 1, 10), 0);
+    EXPECT_EQ(session.messages(), Strings{errorBox("Error deleting remote dummyfile! Check your permission settings!")});
+    EXPECT_FALSE(session.programEnded());
+    EXPECT_TRUE(isTestFileContent(serverCopy));
+}
+
+// The copy holds the window's thread until it ends, so another thread cuts
+// the link once part of the file has reached the server. The link stays down
+// until the click has returned: the run must end on its own.
+TEST_F(RealShare, ALinkCutMidCopyEndsTheRunAndTheNextRunWorksOnceItIsBack)
+{
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start(50));
+    session.typeTarget(data);
+    std::atomic<bool> cut = false;
+    qint64 clickMilliseconds = 0;
+    {
+        std::jthread cutter([&](std::stop_token stop) {
+            while (!stop.stop_requested() && QFileInfo(QString::fromStdString(serverCopy)).size() < 8 * kMegabyte)
+                QThread::msleep(20);
+            cut = !stop.stop_requested() && share(QStringLiteral("cut"));
+        });
+        QElapsedTimer click;
+        click.start();
+        session.clickCheckSpeed();
+        clickMilliseconds = click.elapsed();
+    }
+    const Strings messages = session.messages();
+    ASSERT_TRUE(cut) << (messages.empty() ? "" : messages[0]);
+    std::printf("with the link cut mid-copy the click returned after %.1f s: %s\n", clickMilliseconds / 1000.0,
+                messages.empty() ? "" : messages[0].c_str());
+    EXPECT_LT(clickMilliseconds, 60'000);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with(errorBox("Transfer failed: "))) << messages[0];
+    EXPECT_EQ(session.report(), reportStart(1));
+    EXPECT_FALSE(session.programEnded());
+
+    // The next run replaces the part left on the server, once the server has
+    // dropped the old connection's handle on it.
+    ASSERT_TRUE(share(QStringLiteral("restore")));
+    ASSERT_TRUE(waitFor([&] { return !isOpenAnywhere(serverCopy); }, 20s));
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages().size(), 1u);
+    EXPECT_GT(completedRate(session.report().substr(reportStart(1).size()), 2, 50), 0);
+    EXPECT_EQ(entries(dataServer), Strings{});
+}

@@ -1,0 +1,121 @@
+#include "Form2.h"
+
+#include "Clock.h"
+#include "DummyFile.h"
+#include "MessageBox.h"
+#include "PlatformError.h"
+#include "Runtime.h"
+#include "WindowingLayer.h"
+
+#include <cstdint>
+#include <limits>
+
+using forms::FormatNumber;
+
+namespace {
+
+const std::string errorTitle = "Error!";
+
+} // namespace
+
+Form2::Form2()
+    : forms::Window(design())
+{
+    OnClick(Command1, &Form2::Command1_Click);
+}
+
+void Form2::Form_Load()
+{
+    FileSys = std::make_shared<platform::FileSystemObject>();
+    Image3.SetPicture(Image1.Picture());
+}
+
+void Form2::Command1_Click()
+{
+    if (platform::Trim(Text1.Text()).empty()) {
+        forms::MsgBox("You must enter a target path", forms::vbCritical, errorTitle);
+        return;
+    }
+    NormalizeTargetPath();
+    CheckTargetPath();
+    RunTransfer();
+}
+
+void Form2::NormalizeTargetPath()
+{
+    // Only a backslash counts: "/mnt/nas/" becomes "/mnt/nas/\", which the
+    // file layer reads as one separator.
+    const std::string path = Text1.Text();
+    if (path.empty() || path.back() != '\\')
+        Text1.SetText(path + '\\');
+}
+
+void Form2::CheckTargetPath()
+{
+    try {
+        FileSys->GetFolder(platform::Trim(Text1.Text()));
+        PathError = false;
+    } catch (const std::exception&) {
+        forms::MsgBox("Path error!, check your path and try again!", forms::vbCritical, errorTitle);
+        PathError = true;
+    }
+}
+
+void Form2::RunTransfer()
+{
+    if (PathError != false)
+        return;
+    try {
+        Image3.SetPicture(Image2.Picture());
+        if (TransferCount == std::numeric_limits<std::int16_t>::max())
+            throw platform::Error("Overflow: no more than 32767 runs can be counted.");
+        ++TransferCount;
+
+        const std::string source = dummyFilePath();
+        const std::int64_t size = platform::FileLen(source);
+        AppendReportLine("Transfer:" + platform::IntToText(TransferCount));
+        AppendReportLine("Transfering file...please wait..");
+        Refresh();
+        Text1.Refresh();
+
+        // The clock brackets the copy alone: it ends when the data is on the
+        // target's storage, not when the local cache has taken it.
+        const std::string destination = Text1.Text();
+        const platform::Clock& clock = platform::clock();
+        const auto start = clock.now();
+        FileSys->CopyFile(source, destination, true);
+        const auto end = clock.now();
+        const double elapsed = platform::elapsedSeconds(start, end, clock.resolution());
+
+        const double bytes = static_cast<double>(size);
+        AppendReportLine("Filesize:" + FormatNumber(bytes) + " bytes");
+        AppendReportLine("Filesize:" + FormatNumber(static_cast<double>(size / 1024)) + " KB");
+        AppendReportLine("Filesize:" + FormatNumber(static_cast<double>(size / 1048576)) + " MB");
+        AppendReportLine("Total time:" + FormatNumber(elapsed) + " sec");
+        AppendReportLine("Bytes/sec:" + FormatNumber(bytes / elapsed));
+        AppendReportLine("KB/sec:" + FormatNumber(bytes / 1024 / elapsed));
+        AppendReportLine("MB/sec:" + FormatNumber(bytes / 1048576 / elapsed));
+        AppendReportLine("Transfer completed");
+        AppendReportLine(std::string(64, '-') + "\r\n");
+
+        Image3.SetPicture(Image1.Picture());
+        DeleteRemoteFile();
+    } catch (const std::exception& error) {
+        forms::MsgBox(std::string("Transfer failed: ") + error.what(), forms::vbCritical, errorTitle);
+    }
+}
+
+void Form2::DeleteRemoteFile()
+{
+    try {
+        platform::DeleteFile(Text1.Text() + "/dummyfile.dum");
+    } catch (const std::exception&) {
+        forms::MsgBox("Error deleting remote dummyfile! Check your permission settings!", forms::vbCritical,
+                      errorTitle);
+    }
+}
+
+void Form2::AppendReportLine(const std::string& line)
+{
+    Text2.AppendText(line + "\r\n");
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+namespace forms {
+
+// Every event handler runs inside this guard. An error that no handler dealt
+// with is shown in a critical message box and ends the program with a
+// non-zero status; no exception ever reaches the toolkit's event loop.
+void runGuarded(const std::function<void()>& handler);
+
+// Ends the program with the given status once control is back in the event loop.
+void endProgram(int status);
+
+// Tests replace what ending the program does; an empty handler restores it.
+void setEndProgramHandler(std::function<void(int)> handler);
+
+} // namespace forms

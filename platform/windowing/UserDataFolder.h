@@ -1,9 +1,0 @@
-#pragma once
-
-namespace platform {
-
-// Points the program folder at the user's own data folder for the program
-// whenever the executable's folder cannot be written (an installed copy).
-void useUserDataFolderAsProgramFolderFallback();
-
-} // namespace platform

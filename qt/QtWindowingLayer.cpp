@@ -1,0 +1,69 @@
+#include "QtWindowingLayer.h"
+
+#include "MessageBox.h"
+#include "NumberFormat.h"
+#include "QtWindowPeer.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace qtlayer {
+
+std::unique_ptr<forms::WindowPeer> QtWindowingLayer::createPeer(forms::Window& window)
+{
+    return std::make_unique<QtWindowPeer>(window);
+}
+
+void QtWindowingLayer::showMessageBox(const std::string& prompt, int style, const std::string& title)
+{
+    // No parent: the window that asked may be unloaded while the box is open
+    // (the session ending), and a box owned by it would be deleted twice.
+    QMessageBox box(style == forms::vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, fromUtf8(title),
+                    fromUtf8(prompt), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+std::string QtWindowingLayer::formatNumber(double value, int decimals) const
+{
+    return toUtf8(FormatNumber(value, decimals));
+}
+
+void QtWindowingLayer::processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+                                          const std::function<void()>& everyTick)
+{
+    QEventLoop loop;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (everyTick)
+            everyTick();
+        if (done())
+            loop.quit();
+    });
+    m_waiting.push_back(&loop);
+    timer.start(tick);
+    while (!done())
+        loop.exec();
+    m_waiting.pop_back();
+}
+
+void QtWindowingLayer::wake()
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this] {
+            // The innermost waiter asks its question again; the outer ones
+            // will when control comes back to them.
+            if (!m_waiting.empty())
+                m_waiting.back()->quit();
+        },
+        Qt::QueuedConnection);
+}
+
+void QtWindowingLayer::endProgram(int status)
+{
+    QCoreApplication::exit(status);
+}
+
+} // namespace qtlayer

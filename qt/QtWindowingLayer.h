@@ -1,0 +1,28 @@
+#pragma once
+
+#include "WindowingLayer.h"
+
+#include <QEventLoop>
+
+#include <vector>
+
+namespace qtlayer {
+
+// The windows as Qt 6 widgets; message boxes, number formatting and the
+// event loop are Qt's.
+class QtWindowingLayer : public forms::WindowingLayer {
+public:
+    std::unique_ptr<forms::WindowPeer> createPeer(forms::Window& window) override;
+    void showMessageBox(const std::string& prompt, int style, const std::string& title) override;
+    std::string formatNumber(double value, int decimals) const override;
+    void processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+                            const std::function<void()>& everyTick) override;
+    void wake() override;
+    void endProgram(int status) override;
+
+private:
+    // The event loops waiting in processEventsUntil, innermost last.
+    std::vector<QEventLoop*> m_waiting;
+};
+
+} // namespace qtlayer

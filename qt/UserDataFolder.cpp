@@ -1,0 +1,16 @@
+#include "UserDataFolder.h"
+
+#include "Runtime.h"
+
+#include <QStandardPaths>
+
+namespace qtlayer {
+
+void useUserDataFolderAsProgramFolderFallback()
+{
+    platform::setProgramFolderFallback([] {
+        return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
+    });
+}
+
+} // namespace qtlayer

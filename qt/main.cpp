@@ -1,0 +1,35 @@
+#include "Forms.h"
+
+#include "CompactFont.h"
+#include "QtWindowingLayer.h"
+#include "TerminationSignals.h"
+#include "UserDataFolder.h"
+#include "dozozeda_resources.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dozozeda"));
+    QApplication::setApplicationVersion(QStringLiteral(DOZOZEDA_VERSION_TEXT));
+    QApplication::setWindowIcon(QIcon(dozozeda::resources::windowIcon()));
+    // The program ends when its main window is unloaded, not when Qt thinks
+    // the last window has gone.
+    QApplication::setQuitOnLastWindowClosed(false);
+    qtlayer::useUserDataFolderAsProgramFolderFallback();
+    qtlayer::useCompactFont();
+
+    qtlayer::QtWindowingLayer layer;
+    forms::useWindowingLayer(&layer);
+    Forms forms;
+    qtlayer::TerminationSignals onTermination([&forms] {
+        if (forms.form1.Loaded())
+            forms.form1.CloseRequested();
+        else
+            QCoreApplication::exit(0);
+    });
+    forms.form1.Show();
+    return QApplication::exec();
+}

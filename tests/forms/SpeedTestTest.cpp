@@ -1,0 +1,382 @@
+// The speed-test window as a person uses it: the report, the status picture
+// and the count over several runs, what each kind of typed folder leads to,
+// and targets where the copy could harm files or leave a stray copy behind.
+
+#include "WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The block one run of the 10 MB file appends when the copy took 2.5 s.
+std::string reportBlock(int run)
+{
+    return reportStart(run)
+        + "Filesize:10,485,760.00 bytes\r\n"
+          "Filesize:10,240.00 KB\r\n"
+          "Filesize:10.00 MB\r\n"
+          "Total time:2.50 sec\r\n"
+          "Bytes/sec:4,194,304.00\r\n"
+          "KB/sec:4,096.00\r\n"
+          "MB/sec:4.00\r\n"
+          "Transfer completed\r\n"
+          "----------------------------------------------------------------\r\n"
+          "\r\n";
+}
+
+std::string replaced(std::string text, const std::string& placeholder, const std::string& by)
+{
+    for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + by.size()))
+        text.replace(at, placeholder.size(), by);
+    return text;
+}
+
+fs::path pathOf(const std::string& text)
+{
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+} // namespace
+
+TEST(SpeedTest, OpensReadyToClickWithTheIdlePicture)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    const Form2& window = session.forms.form2;
+
+    EXPECT_EQ(session.person->caption(window), "Dozozeda");
+    EXPECT_EQ(session.person->clientSize(window), (Size{380, 225}));
+    EXPECT_EQ(session.person->read(window, "Label1"), "Enter the taget network share path.");
+    EXPECT_EQ(session.person->read(window, "Command1"), "Check speed");
+    EXPECT_EQ(session.person->focused(window), "Command1");
+    session.person->press(window, Key::Tab);
+    EXPECT_EQ(session.person->focused(window), "Text1");
+    session.person->press(window, Key::Tab);
+    EXPECT_EQ(session.person->focused(window), "Text2");
+    EXPECT_EQ(session.status(), kIdleGreen);
+}
+
+TEST(SpeedTest, RunsAreReportedOneAfterAnotherAndLeaveNoCopy)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    std::optional<Rgb> pictureAtStart, pictureAtEnd;
+    std::string reportAtStart;
+    bool copyAbsentAtStart = false, copyWholeAtEnd = false;
+    session.clock.atReading[0] = [&] {
+        pictureAtStart = session.status();
+        reportAtStart = session.report();
+        copyAbsentAtStart = entries(session.targetFolder()).empty();
+    };
+    session.clock.atReading[1] = [&] {
+        pictureAtEnd = session.status();
+        copyWholeAtEnd = isTestFileContent(session.target.file("dummyfile.dum"));
+    };
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(pictureAtStart, kBusyRed);
+    EXPECT_EQ(reportAtStart, reportStart(1));
+    EXPECT_TRUE(copyAbsentAtStart);
+    EXPECT_EQ(pictureAtEnd, kBusyRed);
+    EXPECT_TRUE(copyWholeAtEnd);
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_EQ(session.report(), reportBlock(1) + reportBlock(2));
+    EXPECT_EQ(session.status(), kIdleGreen);
+    EXPECT_EQ(session.clock.readings(), 4);
+    EXPECT_EQ(entries(session.targetFolder()), Strings{});
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+// Wine serves \\host\share from a folder of the test run's, named in
+// DOZOZEDA_TEST_UNC_SHARE; elsewhere there is no UNC path to type.
+TEST(SpeedTest, ARunToAUncPathIsReportedAndLeavesNoCopy)
+{
+    const char* share = std::getenv("DOZOZEDA_TEST_UNC_SHARE");
+    if (!share)
+        GTEST_SKIP() << "no UNC share in DOZOZEDA_TEST_UNC_SHARE";
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    const std::string folder = std::string(share) + "\\speed test " + std::to_string(std::rand());
+    fs::create_directory(pathOf(folder));
+    bool copyWholeAtEnd = false;
+    session.clock.atReading[1] = [&] { copyWholeAtEnd = isTestFileContent(folder + "\\dummyfile.dum"); };
+    session.typeTarget(folder);
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_EQ(session.targetText(), folder + "\\");
+    EXPECT_TRUE(copyWholeAtEnd);
+    EXPECT_EQ(session.report(), reportBlock(1));
+    EXPECT_EQ(entries(folder), Strings{});
+    fs::remove(pathOf(folder));
+}
+
+TEST(SpeedTest, ACopyWithinOneClockTickStillGetsAFullReport)
+{
+    SpeedTestSession session(std::chrono::nanoseconds(0), std::chrono::milliseconds(1));
+    ASSERT_TRUE(session.start());
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_EQ(session.report(), reportStart(1)
+                  + "Filesize:10,485,760.00 bytes\r\n"
+                    "Filesize:10,240.00 KB\r\n"
+                    "Filesize:10.00 MB\r\n"
+                    "Total time:0.00 sec\r\n"
+                    "Bytes/sec:10,485,760,000.00\r\n"
+                    "KB/sec:10,240,000.00\r\n"
+                    "MB/sec:10,000.00\r\n"
+                    "Transfer completed\r\n"
+                    "----------------------------------------------------------------\r\n"
+                    "\r\n");
+}
+
+TEST(SpeedTest, TheCountOutlivesTheWindow)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.typeTarget(session.targetFolder());
+    session.clickCheckSpeed();
+    // A copy that fails counts as a run; a folder that fails the check does not.
+    session.typeTarget("  " + session.targetFolder());
+    session.clickCheckSpeed();
+    session.typeTarget(session.targetFolder() + "/missing");
+    session.clickCheckSpeed();
+    ASSERT_EQ(session.messages().size(), 2u);
+
+    session.closeSpeedTest();
+    EXPECT_FALSE(session.forms.form2.Loaded());
+    EXPECT_FALSE(session.programEnded());
+    ASSERT_TRUE(session.openSpeedTest());
+
+    EXPECT_EQ(session.targetText(), "");
+    EXPECT_EQ(session.report(), "");
+    EXPECT_EQ(session.status(), kIdleGreen);
+    session.typeTarget(session.targetFolder());
+    session.clickCheckSpeed();
+    EXPECT_EQ(session.messages().size(), 2u);
+    EXPECT_EQ(session.report(), reportBlock(3));
+}
+
+TEST(SpeedTest, TextTypedIntoTheReportStaysWithCaretAndScrollPosition)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.typeTarget(session.targetFolder());
+    const Form2& window = session.forms.form2;
+    // Long enough to wrap: wrapped lines are what a scroll position counts.
+    const std::string note = "Notes on this share, typed while waiting for the copy to finish";
+    session.person->typeMore(window, "Text2", note + "\r\n");
+    session.person->press(window, Key::CtrlHome);
+    session.person->press(window, Key::Right);
+    session.person->press(window, Key::Right);
+    session.person->press(window, Key::ShiftRight);
+
+    session.clickCheckSpeed();
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.report(), note + "\r\n" + reportBlock(1) + reportBlock(2));
+    EXPECT_EQ(session.person->selectedText(window, "Text2"), "t");
+    EXPECT_EQ(session.person->selectionStart(window, "Text2"), 2);
+    session.person->scrollPageDown(window, "Text2");
+    const int scrolledTo = session.person->firstVisibleLine(window, "Text2");
+    ASSERT_GT(scrolledTo, 0);
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.person->firstVisibleLine(window, "Text2"), scrolledTo);
+    EXPECT_EQ(session.person->selectedText(window, "Text2"), "t");
+    EXPECT_EQ(session.person->selectionStart(window, "Text2"), 2);
+    EXPECT_TRUE(session.report().ends_with(reportBlock(3)));
+}
+
+enum Outcome { Refused, PathError, CopyFailed, Reported };
+
+#ifdef _WIN32
+constexpr Outcome kTrailingSpacesOutcome = Reported;
+#else
+constexpr Outcome kTrailingSpacesOutcome = PathError;
+#endif
+
+struct TypedTarget {
+    const char* name;
+    // {folder} stands for an existing folder that holds one file, notes.txt.
+    std::string typed;
+    std::string completed;
+    Outcome outcome;
+};
+
+class TypedTargets : public testing::TestWithParam<TypedTarget> {};
+
+TEST_P(TypedTargets, AreCompletedCheckedAndCopiedInto)
+{
+    const TypedTarget& row = GetParam();
+    SpeedTestSession session;
+    const std::string folder = session.targetFolder();
+    writeFile(session.target.file("notes.txt"), "not a folder");
+    ASSERT_TRUE(session.start());
+    session.typeTarget(replaced(row.typed, "{folder}", folder));
+
+    session.clickCheckSpeed();
+
+    const std::string messages[] = {
+        errorBox("You must enter a target path"),
+        errorBox("Path error!, check your path and try again!"),
+        errorBox("Transfer failed: "),
+    };
+    EXPECT_EQ(session.targetText(), replaced(row.completed, "{folder}", folder));
+    if (row.outcome == Reported) {
+        EXPECT_EQ(session.messages(), Strings{});
+    } else {
+        ASSERT_EQ(session.messages().size(), 1u);
+        // Which step of the copy failed, and why, is the file layer's to say.
+        EXPECT_TRUE(session.messages()[0].starts_with(messages[row.outcome])) << session.messages()[0];
+    }
+    const std::string reports[] = {"", "", reportStart(1), reportBlock(1)};
+    EXPECT_EQ(session.report(), reports[row.outcome]);
+    EXPECT_EQ(session.status(), row.outcome == CopyFailed ? kBusyRed : kIdleGreen);
+    EXPECT_EQ(entries(folder), Strings{"notes.txt"});
+    EXPECT_EQ(readFile(session.target.file("notes.txt")), "not a folder");
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SpeedTest, TypedTargets,
+    testing::Values(
+        TypedTarget{"nothing", "", "", Refused},
+        TypedTarget{"spaces only", "   ", "   ", Refused},
+        TypedTarget{"bare", "{folder}", "{folder}\\", Reported},
+        TypedTarget{"ends in a backslash", "{folder}\\", "{folder}\\", Reported},
+        TypedTarget{"ends in a slash", "{folder}/", "{folder}/\\", Reported},
+        // The backslash goes after the spaces, which then belong to the
+        // folder's name; Windows drops trailing spaces from a name.
+        TypedTarget{"trailing spaces", "{folder}  ", "{folder}  \\", kTrailingSpacesOutcome},
+        TypedTarget{"missing folder", "{folder}/missing", "{folder}/missing\\", PathError},
+        TypedTarget{"a file", "{folder}/notes.txt", "{folder}/notes.txt\\", PathError},
+        // The check trims the spaces, the copy does not.
+        TypedTarget{"leading spaces", "  {folder}", "  {folder}\\", CopyFailed}),
+    [](const testing::TestParamInfo<TypedTarget>& info) { return replaced(info.param.name, " ", "_"); });
+
+// Links cannot be made under Wine, which reports success and makes none.
+#ifndef _WIN32
+class LinkInTheTarget : public testing::TestWithParam<const char*> {};
+
+TEST_P(LinkInTheTarget, IsReplacedNotWrittenThrough)
+{
+    const std::string pointsTo = GetParam();
+    TempFolder elsewhere;
+    writeFile(elsewhere.file("keep.txt"), "keep me");
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    fs::create_symlink(pointsTo == "the test file" ? session.testFile() : elsewhere.file(pointsTo),
+                       session.target.file("dummyfile.dum"));
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_EQ(session.report(), reportBlock(1));
+    EXPECT_EQ(entries(session.targetFolder()), Strings{});
+    EXPECT_EQ(entries(elsewhere.path()), Strings{"keep.txt"});
+    EXPECT_EQ(readFile(elsewhere.file("keep.txt")), "keep me");
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(SpeedTest, LinkInTheTarget, testing::Values("keep.txt", "the test file", "absent"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return replaced(replaced(info.param, " ", "_"), ".", "_");
+                         });
+#endif
+
+class ProgramFolderAsTarget : public testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramFolderAsTarget, IsRefusedHoweverSpelled)
+{
+    const std::string spelling = GetParam();
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    std::string typed = session.programFolder();
+    if (spelling == "with a dot and doubled separators") {
+        typed += "/.//";
+    } else if (spelling == "through a linked folder") {
+#ifdef _WIN32
+        GTEST_SKIP() << "links cannot be made under Wine";
+#endif
+        typed = session.target.file("program");
+        fs::create_directory_symlink(pathOf(session.programFolder()), pathOf(typed));
+    }
+    session.typeTarget(typed);
+
+    session.clickCheckSpeed();
+
+    const Strings messages = session.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with(errorBox("Transfer failed: Cannot copy '")))
+        << messages[0];
+    EXPECT_TRUE(messages[0].ends_with("': it is the same file; choose a folder other than the program's own"))
+        << messages[0];
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+    EXPECT_EQ(session.report(), reportStart(1));
+    EXPECT_EQ(session.status(), kBusyRed);
+}
+
+INSTANTIATE_TEST_SUITE_P(SpeedTest, ProgramFolderAsTarget,
+                         testing::Values("plain", "with a dot and doubled separators", "through a linked folder"),
+                         [](const testing::TestParamInfo<const char*>& info) { return replaced(info.param, " ", "_"); });
+
+TEST(SpeedTest, AFullDiskLeavesNoPartOfTheCopy)
+{
+    SmallDisk disk(5);
+    if (!disk.available())
+        GTEST_SKIP() << "mounting a small tmpfs needs Linux and root";
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.typeTarget(disk.path());
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(session.messages(), Strings{errorBox("Transfer failed: Cannot write '" + disk.path()
+                                                   + "/dummyfile.dum': No space left on device")});
+    EXPECT_EQ(entries(disk.path()), Strings{});
+    EXPECT_EQ(session.report(), reportStart(1));
+    EXPECT_EQ(session.status(), kBusyRed);
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+// Someone else removes the copy while the report is being written: the full
+// report and the idle picture are there before the message says so.
+TEST(SpeedTest, ACopyGoneBeforeTheDeleteIsReportedAfterTheReport)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.typeTarget(session.targetFolder());
+    session.clock.atReading[1] = [&] { fs::remove(pathOf(session.target.file("dummyfile.dum"))); };
+    Strings seen;
+    std::optional<Rgb> statusAtMessage;
+    forms::setMessageBoxHandler([&](const forms::MessageBoxCall& box) {
+        seen = {session.report(), describe(box)};
+        statusAtMessage = session.status();
+    });
+
+    session.clickCheckSpeed();
+
+    EXPECT_EQ(seen, (Strings{reportBlock(1),
+                             errorBox("Error deleting remote dummyfile! Check your permission settings!")}));
+    EXPECT_EQ(statusAtMessage, kIdleGreen);
+    EXPECT_EQ(session.report(), reportBlock(1));
+}
