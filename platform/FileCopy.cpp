@@ -1,5 +1,7 @@
 #include "FileCopy.h"
 
+#include "PlatformError.h"
+
 #include <memory>
 
 namespace platform {
@@ -8,14 +10,18 @@ namespace platform {
 // (copy_file_range, server-side copy) let a file system clone the file or
 // copy it on the server, and the measured "transfer" would then never cross
 // the network.
-void copyContents(NativeFile& in, NativeFile& out)
+std::int64_t copyContents(NativeFile& in, NativeFile& out, std::stop_token stop)
 {
     const auto buffer = std::make_unique<char[]>(kCopyBlockSize);
+    std::int64_t copied = 0;
     for (;;) {
+        if (stop.stop_requested())
+            throw Cancelled();
         const std::size_t n = in.read(buffer.get(), kCopyBlockSize);
         if (n == 0)
-            return;
+            return copied;
         out.writeAll(buffer.get(), n);
+        copied += static_cast<std::int64_t>(n);
     }
 }
 

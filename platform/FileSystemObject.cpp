@@ -3,6 +3,7 @@
 #include "FileCopy.h"
 #include "Paths.h"
 #include "PlatformError.h"
+#include "Runtime.h"
 
 namespace platform {
 
@@ -11,18 +12,6 @@ namespace {
 bool endsWithSeparator(const std::string& path)
 {
     return !path.empty() && isSeparator(path.back());
-}
-
-// Removes a partial copy. The copy's own error is the one to report; a
-// failure to clean up is added to it, so nobody assumes the target is clean.
-std::string removePartialCopy(const std::string& path) noexcept
-{
-    try {
-        removeEntry(path);
-        return {};
-    } catch (const std::exception& e) {
-        return std::string("; the partial copy could not be removed either (") + e.what() + ")";
-    }
 }
 
 } // namespace
@@ -60,7 +49,8 @@ void FileSystemObject::GetFolder(const std::string& path) const
         throwError("use the folder", folder, std::errc::not_a_directory);
 }
 
-void FileSystemObject::CopyFile(const std::string& source, const std::string& destination, bool overwrite) const
+std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::string& destination, bool overwrite,
+                                       std::stop_token stop) const
 {
     const std::string from = normalizePath(source);
     const std::string to = normalizePath(endsWithSeparator(destination) ? destination + baseName(from) : destination);
@@ -80,18 +70,19 @@ void FileSystemObject::CopyFile(const std::string& source, const std::string& de
 
     NativeFile out = NativeFile::open(to, NativeFile::Mode::WriteCreateNew);
     try {
-        copyContents(in, out);
+        const std::int64_t copied = copyContents(in, out, stop);
         out.sync();
         out.close();
+        return copied;
     } catch (const Error& e) {
         out.discard();
-        const std::string leftOver = removePartialCopy(to);
+        const std::string leftOver = removeLeftOver(to);
         if (leftOver.empty())
             throw;
         throw Error(e.what() + leftOver);
     } catch (...) {
         out.discard();
-        removePartialCopy(to);
+        removeLeftOver(to);
         throw;
     }
 }

@@ -2,7 +2,9 @@
 
 #include "TextStream.h"
 
+#include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 namespace platform {
@@ -25,11 +27,14 @@ public:
     void GetFolder(const std::string& path) const;
 
     // Copies a file into a folder (a destination ending in a separator) or to
-    // a file path. The copy is on stable storage when this returns. A file of
-    // the same name is replaced, never written through (a link there is
-    // removed; the file it pointed to is untouched). A copy onto its own source is refused before
-    // anything is written, and a copy that fails part-way leaves nothing behind.
-    void CopyFile(const std::string& source, const std::string& destination, bool overwrite) const;
+    // a file path and returns the number of bytes copied. The copy is on
+    // stable storage when this returns. A file of the same name is replaced,
+    // never written through (a link there is removed; the file it pointed to
+    // is untouched). A copy onto its own source is refused before anything is
+    // written. A copy that fails or is stopped part-way removes what it wrote;
+    // when the target refuses that too, the error says so.
+    std::int64_t CopyFile(const std::string& source, const std::string& destination, bool overwrite,
+                          std::stop_token stop = {}) const;
 };
 
 } // namespace platform

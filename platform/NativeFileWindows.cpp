@@ -254,7 +254,10 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
         break;
     case Mode::WriteTruncate:
         // Not CREATE_ALWAYS: that refuses an existing hidden or system file.
+        // The link itself is opened, not what it points to, so that a link
+        // planted under the file's name cannot aim the write elsewhere.
         disposition = OPEN_ALWAYS;
+        flags |= FILE_FLAG_OPEN_REPARSE_POINT;
         action = "open for writing";
         break;
     case Mode::WriteCreateNew:
@@ -266,8 +269,18 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
     if (handle == INVALID_HANDLE_VALUE)
         throwSystemError(action, path);
     NativeFile file(reinterpret_cast<std::intptr_t>(handle), path);
-    if (mode == Mode::WriteTruncate && !::SetEndOfFile(handle))
-        throwSystemError(action, path);
+    if (mode == Mode::WriteTruncate) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(handle, &info))
+            throwSystemError(action, path);
+        if (isLink(handle, info.dwFileAttributes)) {
+            // What POSIX's O_NOFOLLOW answers for the same case.
+            ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+            throwSystemError(action, path);
+        }
+        if (!::SetEndOfFile(handle))
+            throwSystemError(action, path);
+    }
     return file;
 }
 

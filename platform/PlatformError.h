@@ -13,6 +13,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Work that was asked to stop before it was done; whatever it had written is
+// gone again. Nobody needs to be told: the person asked for it.
+class Cancelled : public Error {
+public:
+    Cancelled()
+        : Error("Stopped before it was done")
+    {
+    }
+};
+
 // "Cannot <action> '<path>': <reason>" with the reason taken from the last
 // system error code (errno, or GetLastError() on Windows).
 [[noreturn]] void throwSystemError(const std::string& action, const std::string& path);

@@ -38,6 +38,17 @@ void DeleteFile(const std::string& path)
     removeEntry(file);
 }
 
+std::string removeLeftOver(const std::string& path) noexcept
+{
+    try {
+        if (lookupEntry(normalizePath(path)))
+            DeleteFile(path);
+        return {};
+    } catch (const std::exception& e) {
+        return std::string("; what was written could not be removed either (") + e.what() + ")";
+    }
+}
+
 std::int64_t FileLen(const std::string& path)
 {
     const std::string file = normalizePath(path);

@@ -11,6 +11,11 @@ namespace platform {
 // Deletes one file; throws when it is missing or cannot be deleted.
 void DeleteFile(const std::string& path);
 
+// Removes what a failed or stopped write left behind. Returns nothing when it
+// is gone, otherwise a clause to add to the write's own error, so that nobody
+// assumes the folder is clean.
+std::string removeLeftOver(const std::string& path) noexcept;
+
 // The size of a file in bytes; throws when it is missing.
 std::int64_t FileLen(const std::string& path);
 

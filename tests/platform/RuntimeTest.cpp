@@ -59,28 +59,9 @@ TEST(Runtime, ProgramFolderIsTheExecutablesFolderUnlessItIsReadOnly)
 #endif
 }
 
-namespace {
-
-class FixedClock : public platform::Clock {
-public:
-    std::chrono::nanoseconds now() const override { return 42s; }
-    std::chrono::nanoseconds resolution() const override { return 100ns; }
-};
-
-} // namespace
-
-TEST(Clock, IsMonotonicReplaceableAndNeverMeasuresZero)
+// A copy within one tick of the clock still gets a finite rate.
+TEST(Clock, ElapsedTimeIsNeverLessThanOneTick)
 {
-    const auto a = platform::clock().now();
-    const auto b = platform::clock().now();
-    EXPECT_LE(a, b);
-    {
-        FixedClock fixed;
-        platform::ScopedClock scoped(fixed);
-        EXPECT_EQ(platform::clock().now(), 42s);
-    }
-    EXPECT_GE(platform::clock().now(), b);
-
     EXPECT_DOUBLE_EQ(platform::elapsedSeconds(10s, 12500ms, 1ns), 2.5);
     EXPECT_DOUBLE_EQ(platform::elapsedSeconds(7s, 7s, 100ns), 1e-7);
     EXPECT_GT(platform::elapsedSeconds(7s, 7s, 0ns), 0.0);
