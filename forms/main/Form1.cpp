@@ -1,8 +1,12 @@
 #include "Form1.h"
 
+#include "Background.h"
 #include "DummyFile.h"
 #include "MessageBox.h"
+#include "PlatformError.h"
 #include "Runtime.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -25,7 +29,7 @@ Form1::Form1(forms::Window& form2, forms::Window& form3)
     OnClick(Option8, &Form1::Option8_Click);
     OnClick(Option9, &Form1::Option9_Click);
     OnClick(Option10, &Form1::Option10_Click);
-    OnClick(Command1, &Form1::Command1_Click);
+    OnClick(Command1, &Form1::Command1_Click, Starts::Work);
     OnClick(Command2, &Form1::Command2_Click);
     OnClick(Info, &Form1::Info_Click);
 }
@@ -71,29 +75,23 @@ void Form1::CreateDummyFile()
     ProgressBar1.SetMin(1);
     ProgressBar1.SetMax(static_cast<float>(blocks));
     BuildBlock();
+    DummyPath = dummyFilePath();
 
-    const bool testNetworkWasShown = Command2.Visible();
-    bool fileTouched = false;
+    // The bar follows the blocks written as often as anyone can see it move.
+    std::atomic<std::int32_t> written = 0;
     try {
-        DummyPath = dummyFilePath();
-        FileSys = std::make_shared<platform::FileSystemObject>();
-        fileTouched = true;
-        if (!FileSys->FileExists(DummyPath)) {
-            DummyStream = FileSys->CreateTextFile(DummyPath, true);
-            platform::release(DummyStream);
-        }
-        DummyStream = FileSys->OpenTextFile(DummyPath, platform::FileSystemObject::IOMode::ForWriting, true);
-        for (std::int32_t i = 1; i <= blocks; ++i) {
-            ProgressBar1.SetValue(static_cast<float>(i));
-            DummyStream->write(Block);
-        }
-        ResetAfterCreate();
-        platform::release(DummyStream);
-        FileSys.reset();
+        forms::RunInBackground(
+            *this, [&](std::stop_token stop) { WriteDummyFile(blocks, written, stop); },
+            [&] { ProgressBar1.SetValue(static_cast<float>(std::max(1, written.load()))); });
     } catch (const std::exception& error) {
-        RecoverFromFailedWrite(error, fileTouched, testNetworkWasShown);
+        Block.clear();
+        // Closing the window stopped the write; there is nobody left to tell.
+        if (Loaded() && !dynamic_cast<const platform::Cancelled*>(&error))
+            RecoverFromFailedWrite(error);
         return;
     }
+    ProgressBar1.SetValue(static_cast<float>(blocks));
+    ResetAfterCreate();
     FileCreated = -1;
 }
 
@@ -103,6 +101,36 @@ void Form1::BuildBlock()
         Block += 'X';
 }
 
+// Runs on the worker thread. A half-written test file would be copied and
+// timed as if it were whole, so a write that does not reach the end removes
+// the file again.
+void Form1::WriteDummyFile(std::int32_t blocks, std::atomic<std::int32_t>& written, std::stop_token stop)
+{
+    try {
+        FileSys = std::make_shared<platform::FileSystemObject>();
+        if (!FileSys->FileExists(DummyPath)) {
+            DummyStream = FileSys->CreateTextFile(DummyPath, true);
+            platform::release(DummyStream);
+        }
+        DummyStream = FileSys->OpenTextFile(DummyPath, platform::FileSystemObject::IOMode::ForWriting, true);
+        for (std::int32_t i = 1; i <= blocks; ++i) {
+            if (stop.stop_requested())
+                throw platform::Cancelled();
+            DummyStream->write(Block);
+            written = i;
+        }
+        platform::release(DummyStream);
+        FileSys.reset();
+    } catch (const platform::Error& error) {
+        DummyStream.reset();
+        FileSys.reset();
+        const std::string leftOver = platform::removeLeftOver(DummyPath);
+        if (leftOver.empty())
+            throw;
+        throw platform::Error(error.what() + leftOver);
+    }
+}
+
 void Form1::ResetAfterCreate()
 {
     Block.clear();
@@ -110,26 +138,28 @@ void Form1::ResetAfterCreate()
     Command2.SetVisible(true);
 }
 
-// A half-written test file would be copied and timed as if it were whole, so
-// it goes, and the window returns to where it was before the click.
-void Form1::RecoverFromFailedWrite(const std::exception& error, bool fileTouched, bool testNetworkWasShown)
+// The window goes back to idle. Without a test file there is nothing to
+// test the network with, whatever an earlier write left.
+void Form1::RecoverFromFailedWrite(const std::exception& error)
 {
-    DummyStream.reset();
-    FileSys.reset();
-    Block.clear();
     ProgressBar1.SetValue(ProgressBar1.Min());
-    Command2.SetVisible(testNetworkWasShown);
+    bool fileLeft = false;
     try {
-        if (fileTouched && platform::FileSystemObject().FileExists(DummyPath))
-            platform::DeleteFile(DummyPath);
+        fileLeft = platform::FileSystemObject().FileExists(DummyPath);
     } catch (const std::exception&) {
-        // The write error below is the one the user needs to see.
+        // A folder that cannot even be looked into offers no file to test with.
+    }
+    if (!fileLeft) {
+        Command2.SetVisible(false);
+        FileCreated = 0;
     }
     forms::MsgBox(error.what(), forms::vbCritical, errorTitle);
 }
 
 void Form1::Form_Unload()
 {
+    // A copy of the test file may be running; it ends before the file goes.
+    forms::StopWork();
     if (FileCreated == -1) {
         const std::string path = dummyFilePath();
         // Someone may have removed the file meanwhile; closing goes on regardless.

@@ -3,9 +3,11 @@
 #include "FileSystemObject.h"
 #include "Window.h"
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 // The main window: choose a size, write the test file, open the speed test.
@@ -38,8 +40,9 @@ private:
     // Writing the test file.
     void CreateDummyFile();
     void BuildBlock();
+    void WriteDummyFile(std::int32_t blocks, std::atomic<std::int32_t>& written, std::stop_token stop);
     void ResetAfterCreate();
-    void RecoverFromFailedWrite(const std::exception& error, bool fileTouched, bool testNetworkWasShown);
+    void RecoverFromFailedWrite(const std::exception& error);
 
     std::shared_ptr<platform::FileSystemObject> FileSys;
     std::shared_ptr<platform::TextStream> DummyStream;

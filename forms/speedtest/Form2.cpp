@@ -1,14 +1,16 @@
 #include "Form2.h"
 
+#include "Background.h"
 #include "Clock.h"
 #include "DummyFile.h"
 #include "MessageBox.h"
 #include "PlatformError.h"
+#include "RunCount.h"
 #include "Runtime.h"
 #include "WindowingLayer.h"
 
+#include <chrono>
 #include <cstdint>
-#include <limits>
 
 using forms::FormatNumber;
 
@@ -21,7 +23,7 @@ const std::string errorTitle = "Error!";
 Form2::Form2()
     : forms::Window(design())
 {
-    OnClick(Command1, &Form2::Command1_Click);
+    OnClick(Command1, &Form2::Command1_Click, Starts::Work);
 }
 
 void Form2::Form_Load()
@@ -65,11 +67,11 @@ void Form2::RunTransfer()
 {
     if (PathError != false)
         return;
+    const std::string destination = Text1.Text();
+    bool copied = false;
     try {
         Image3.SetPicture(Image2.Picture());
-        if (TransferCount == std::numeric_limits<std::int16_t>::max())
-            throw platform::Error("Overflow: no more than 32767 runs can be counted.");
-        ++TransferCount;
+        CountRun(TransferCount);
 
         const std::string source = dummyFilePath();
         const std::int64_t size = platform::FileLen(source);
@@ -78,13 +80,26 @@ void Form2::RunTransfer()
         Refresh();
         Text1.Refresh();
 
-        // The clock brackets the copy alone: it ends when the data is on the
-        // target's storage, not when the local cache has taken it.
-        const std::string destination = Text1.Text();
+        // The copy runs on a worker thread while the windows stay responsive.
+        // The clock brackets it there and nowhere else, and it ends when the
+        // data is on the target's storage, not when a local cache has taken it.
         const platform::Clock& clock = platform::clock();
-        const auto start = clock.now();
-        FileSys->CopyFile(source, destination, true);
-        const auto end = clock.now();
+        std::chrono::nanoseconds start{}, end{};
+        std::int64_t copiedBytes = 0;
+        forms::RunInBackground(*this, [&](std::stop_token stop) {
+            start = clock.now();
+            copiedBytes = FileSys->CopyFile(source, destination, true, stop);
+            end = clock.now();
+            copied = true;
+        });
+        // Another program may have rewritten the test file since its length
+        // was read: a rate for bytes that were not copied would be a lie.
+        if (copiedBytes != size) {
+            DeleteRemoteFile();
+            throw platform::Error("The test file changed while it was copied: " + platform::IntToText(copiedBytes)
+                                  + " bytes were copied, not " + platform::IntToText(size)
+                                  + ". Write it again, then check again.");
+        }
         const double elapsed = platform::elapsedSeconds(start, end, clock.resolution());
 
         const double bytes = static_cast<double>(size);
@@ -100,6 +115,11 @@ void Form2::RunTransfer()
 
         Image3.SetPicture(Image1.Picture());
         DeleteRemoteFile();
+    } catch (const platform::Cancelled&) {
+        // The window was closed during the run. A copy that had already
+        // reached the target is removed all the same; the controls are gone.
+        if (copied)
+            platform::removeLeftOver(destination + "/dummyfile.dum");
     } catch (const std::exception& error) {
         forms::MsgBox(std::string("Transfer failed: ") + error.what(), forms::vbCritical, errorTitle);
     }

@@ -1,5 +1,6 @@
 #include "Window.h"
 
+#include "Background.h"
 #include "HandlerGuard.h"
 #include "WindowPeer.h"
 #include "WindowingLayer.h"
@@ -56,6 +57,8 @@ void Window::Load()
     m_peer = layer().createPeer(*this);
     bindControls(true);
     loadedWindows().push_back(this);
+    if (WorkRunning())
+        EnableWorkStarters(false);
     Form_Load();
 }
 
@@ -76,6 +79,9 @@ void Window::Unload()
         ~Reset() { flag = false; }
     } reset{m_unloading};
 
+    // Work must not outlive the window that shows its progress.
+    if (WorkOwner() == this)
+        StopWork();
     Form_Unload();
 
     bindControls(false);
@@ -94,8 +100,19 @@ void Window::Refresh()
 void Window::Clicked(std::string_view control)
 {
     const auto handler = m_clickHandlers.find(control);
-    if (handler != m_clickHandlers.end())
-        runGuarded(handler->second);
+    if (handler == m_clickHandlers.end())
+        return;
+    if (WorkRunning() && m_workStarters.contains(control))
+        return;
+    runGuarded(handler->second);
+}
+
+void Window::EnableWorkStarters(bool enabled)
+{
+    if (!Loaded())
+        return;
+    for (const std::string& control : m_workStarters)
+        m_peer->control(control).setEnabled(enabled);
 }
 
 void Window::CloseRequested()

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,17 +50,27 @@ public:
     // entry, or the user selecting an option, runs that control's handler.
     void Clicked(std::string_view control);
     // Any of the platform's ways of closing a window: its close box, Alt+F4,
-    // the session ending. It unloads the window.
+    // the session ending. It unloads the window; work the window started is
+    // stopped first.
     void CloseRequested();
+
+    // Disables or enables the buttons that start work (see Background.h).
+    void EnableWorkStarters(bool enabled);
 
 protected:
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
 
+    // Whether a click starts work that runs in the background. Only one piece
+    // of work runs at a time, so such buttons do nothing while one runs.
+    enum class Starts { Nothing, Work };
+
     template <typename Form>
-    void OnClick(const Control& control, void (Form::*handler)())
+    void OnClick(const Control& control, void (Form::*handler)(), Starts starts = Starts::Nothing)
     {
         m_clickHandlers[control.Name()] = [this, handler] { (static_cast<Form*>(this)->*handler)(); };
+        if (starts == Starts::Work)
+            m_workStarters.insert(control.Name());
     }
 
 private:
@@ -70,6 +81,7 @@ private:
     const WindowDesign& m_design;
     std::vector<Control*> m_controls;
     std::map<std::string, std::function<void()>, std::less<>> m_clickHandlers;
+    std::set<std::string, std::less<>> m_workStarters;
     std::unique_ptr<WindowPeer> m_peer;
     bool m_unloading = false;
 };

@@ -153,32 +153,76 @@ TEST_P(Closing, RemovesOnlyTheFileThisRunWroteAndUnloadsEveryWindow)
 INSTANTIATE_TEST_SUITE_P(MainWindow, Closing,
                          testing::Values("nothing written", "written", "written, then removed by someone else"));
 
-class FailedWrite : public MainWindow, public testing::WithParamInterface<std::tuple<bool, bool, const char*>> {};
+// The windows answer while the test file is written, and nothing starts a
+// second write meanwhile; closing the window stops the write and leaves no
+// half-written file behind.
+TEST_F(MainWindow, TheWindowsAnswerDuringAWriteThatClosingStops)
+{
+    write(10);
+    person->click(forms.form1, "Command2");
+    person->click(forms.form1, option(100));
+    bool startersDisabled = false, aboutOpened = false;
+    person->post([&] {
+        startersDisabled = !person->isEnabled(forms.form1, "Command1") && !person->isEnabled(forms.form2, "Command1");
+        person->click(forms.form1, "Command1");
+        person->chooseMenu(forms.form1);
+        aboutOpened = person->isWindowShown(forms.form3);
+    });
+    person->click(forms.form1, "Command1");
 
-// A write that fails says why, leaves no partial file and puts the window
-// back as it was; the next write into a good folder works.
+    EXPECT_TRUE(startersDisabled);
+    EXPECT_TRUE(aboutOpened);
+    EXPECT_EQ(sizeOf(env.dummyFile()), 100 * kMegabyte);
+    EXPECT_TRUE(person->isEnabled(forms.form1, "Command1") && person->isEnabled(forms.form2, "Command1"));
+
+    person->post([&] { person->pressAltF4(forms.form1); });
+    person->click(forms.form1, "Command1");
+
+    EXPECT_EQ(sizeOf(env.dummyFile()), -1);
+    EXPECT_EQ(env.programEnded(), std::optional<int>(0));
+    EXPECT_EQ(env.messages(), std::vector<std::string>{});
+}
+
+struct FailingDisk {
+    const char* name;
+    unsigned megabytes;
+    bool readOnly;
+    // Written into the disk before the test, to leave less room.
+    std::int64_t filler;
+    // A good test file already lies on the disk.
+    bool rewrite;
+    const char* reason;
+};
+
+class FailedWrite : public MainWindow, public testing::WithParamInterface<FailingDisk> {};
+
+// A write that fails says why, leaves no partial file, and offers no speed
+// test without a test file; the next write into a good folder works.
 TEST_P(FailedWrite, IsReportedAndLeavesNothingBehind)
 {
-    const auto [readOnly, writtenBefore, reason] = GetParam();
-    SmallDisk disk(5, readOnly);
+    const FailingDisk& row = GetParam();
+    SmallDisk disk(row.megabytes, row.readOnly);
     if (!disk.available())
         GTEST_SKIP() << "mounting a small tmpfs needs Linux and root";
-    if (writtenBefore)
-        write(10);
-    const std::string target = disk.path() + "/dummyfile.dum";
-
+    if (row.filler)
+        writeFile(disk.path() + "/filler", std::string(row.filler, 'F'));
     platform::setProgramFolderOverride(disk.path());
-    write(10);
+    const std::string target = disk.path() + "/dummyfile.dum";
+    if (row.rewrite) {
+        write(10);
+        ASSERT_TRUE(testNetworkShown());
+    }
+
+    write(row.rewrite ? 20 : 10);
 
     ASSERT_EQ(env.messages().size(), 1u);
     const std::string message = env.messages()[0];
     EXPECT_TRUE(message.starts_with("Major error DUDE!! (16): ") && message.find(target) != std::string::npos
-                && message.ends_with(reason))
+                && message.ends_with(row.reason))
         << message;
     EXPECT_EQ(sizeOf(target), -1);
     EXPECT_EQ(person->barFilled(forms.form1, "ProgressBar1"), 0);
-    EXPECT_EQ(testNetworkShown(), writtenBefore);
-    EXPECT_EQ(sizeOf(env.dummyFile()), writtenBefore ? 10 * kMegabyte : -1);
+    EXPECT_FALSE(testNetworkShown());
     EXPECT_FALSE(env.programEnded());
 
     platform::setProgramFolderOverride(env.programFolder());
@@ -188,7 +232,11 @@ TEST_P(FailedWrite, IsReportedAndLeavesNothingBehind)
     EXPECT_TRUE(testNetworkShown());
 }
 
-INSTANTIATE_TEST_SUITE_P(MainWindow, FailedWrite,
-                         testing::Values(std::tuple(false, false, "No space left on device"),
-                                         std::tuple(false, true, "No space left on device"),
-                                         std::tuple(true, false, "Read-only file system")));
+// The last mebibyte is written when the file is closed, after the loop.
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, FailedWrite,
+    testing::Values(FailingDisk{"full_disk", 5, false, 0, false, "No space left on device"},
+                    FailingDisk{"full_disk_on_a_rewrite", 15, false, 0, true, "No space left on device"},
+                    FailingDisk{"full_at_the_last_flush", 10, false, kMegabyte / 2, false, "No space left on device"},
+                    FailingDisk{"read_only_folder", 5, true, 0, false, "Read-only file system"}),
+    [](const testing::TestParamInfo<FailingDisk>& info) { return info.param.name; });

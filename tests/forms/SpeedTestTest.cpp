@@ -69,27 +69,23 @@ TEST(SpeedTest, RunsAreReportedOneAfterAnotherAndLeaveNoCopy)
 {
     SpeedTestSession session;
     ASSERT_TRUE(session.start());
-    std::optional<Rgb> pictureAtStart, pictureAtEnd;
-    std::string reportAtStart;
+    std::optional<Rgb> pictureDuringCopy;
+    std::string reportDuringCopy;
     bool copyAbsentAtStart = false, copyWholeAtEnd = false;
-    session.clock.atReading[0] = [&] {
-        pictureAtStart = session.status();
-        reportAtStart = session.report();
-        copyAbsentAtStart = entries(session.targetFolder()).empty();
-    };
-    session.clock.atReading[1] = [&] {
-        pictureAtEnd = session.status();
-        copyWholeAtEnd = isTestFileContent(session.target.file("dummyfile.dum"));
-    };
+    session.clock.atReading[0] = [&] { copyAbsentAtStart = entries(session.targetFolder()).empty(); };
+    session.duringCopy([&] {
+        pictureDuringCopy = session.status();
+        reportDuringCopy = session.report();
+    });
+    session.clock.atReading[1] = [&] { copyWholeAtEnd = isTestFileContent(session.target.file("dummyfile.dum")); };
     session.typeTarget(session.targetFolder());
 
     session.clickCheckSpeed();
     session.clickCheckSpeed();
 
-    EXPECT_EQ(pictureAtStart, kBusyRed);
-    EXPECT_EQ(reportAtStart, reportStart(1));
+    EXPECT_EQ(pictureDuringCopy, kBusyRed);
+    EXPECT_EQ(reportDuringCopy, reportStart(1));
     EXPECT_TRUE(copyAbsentAtStart);
-    EXPECT_EQ(pictureAtEnd, kBusyRed);
     EXPECT_TRUE(copyWholeAtEnd);
     EXPECT_EQ(session.messages(), Strings{});
     EXPECT_EQ(session.report(), reportBlock(1) + reportBlock(2));
@@ -97,6 +93,94 @@ TEST(SpeedTest, RunsAreReportedOneAfterAnotherAndLeaveNoCopy)
     EXPECT_EQ(session.clock.readings(), 4);
     EXPECT_EQ(entries(session.targetFolder()), Strings{});
     EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+// The copy runs while the windows go on answering; nothing a person does
+// starts a second write or run meanwhile.
+TEST(SpeedTest, TheWindowsAnswerDuringARunThatNoClickRepeats)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    bool busyShown = false, startersDisabled = false, aboutOpened = false;
+    session.duringCopy([&] {
+        busyShown = session.status() == kBusyRed;
+        startersDisabled = !session.person->isEnabled(session.forms.form2, "Command1")
+            && !session.person->isEnabled(session.forms.form1, "Command1");
+        session.clickCheckSpeed();
+        session.person->click(session.forms.form1, "Command1");
+        session.person->chooseMenu(session.forms.form1);
+        aboutOpened = session.person->isWindowShown(session.forms.form3);
+    });
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    EXPECT_TRUE(busyShown);
+    EXPECT_TRUE(startersDisabled);
+    EXPECT_TRUE(aboutOpened);
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_EQ(session.report(), reportBlock(1));
+    EXPECT_EQ(session.clock.readings(), 2);
+    EXPECT_TRUE(session.person->isEnabled(session.forms.form2, "Command1"));
+    EXPECT_TRUE(session.person->isEnabled(session.forms.form1, "Command1"));
+    EXPECT_TRUE(isTestFileContent(session.testFile()));
+}
+
+class ClosingDuringARun : public testing::TestWithParam<const char*> {};
+
+// Closing stops the copy and removes what reached the target before the
+// window goes; closing the main window also removes the test file and ends
+// the program.
+TEST_P(ClosingDuringARun, LeavesNothingOnTheTarget)
+{
+    const std::string closed = GetParam();
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.duringCopy([&] {
+        session.resumeCopy();
+        if (closed == "speed test")
+            session.closeSpeedTest();
+        else
+            session.person->pressAltF4(session.forms.form1);
+    });
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    EXPECT_FALSE(session.forms.form2.Loaded());
+    EXPECT_EQ(entries(session.targetFolder()), Strings{});
+    EXPECT_EQ(session.messages(), Strings{});
+    if (closed == "speed test") {
+        EXPECT_FALSE(session.programEnded());
+        EXPECT_TRUE(isTestFileContent(session.testFile()));
+    } else {
+        EXPECT_EQ(session.env.programEnded(), std::optional<int>(0));
+        EXPECT_EQ(sizeOf(session.testFile()), -1);
+        EXPECT_TRUE(forms::Window::LoadedWindows().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SpeedTest, ClosingDuringARun, testing::Values("speed test", "main window"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return replaced(info.param, " ", "_");
+                         });
+
+// Another copy of the program may rewrite the test file while it is copied;
+// the report must not claim bytes that never went anywhere.
+TEST(SpeedTest, ATestFileRewrittenDuringTheCopyIsNotReported)
+{
+    SpeedTestSession session;
+    ASSERT_TRUE(session.start());
+    session.clock.atReading[0] = [&] { writeFile(session.testFile(), ""); };
+    session.typeTarget(session.targetFolder());
+
+    session.clickCheckSpeed();
+
+    ASSERT_EQ(session.messages().size(), 1u);
+    EXPECT_TRUE(session.messages()[0].starts_with(errorBox("Transfer failed: The test file changed while it was copied")))
+        << session.messages()[0];
+    EXPECT_EQ(session.report(), reportStart(1));
+    EXPECT_EQ(entries(session.targetFolder()), Strings{});
 }
 
 // Wine serves \\host\share from a folder of the test run's, named in

@@ -56,6 +56,10 @@ public:
     virtual void closeWindow(const forms::Window& window) = 0;
     // Lets the program handle whatever is pending (repaints, posted events).
     virtual void processEvents() = 0;
+    // Runs the task on the user-interface thread the next time it handles
+    // events, as the person's next action; callable from any thread. This is
+    // how a test acts while a click's work runs in the background.
+    virtual void post(std::function<void()> task) = 0;
 
     // What a control shows: a text box's text, anything else's caption,
     // with CR LF line breaks.

@@ -105,4 +105,25 @@ bool SpeedTestSession::openSpeedTest()
     return forms.form2.Loaded() && person->isWindowShown(forms.form2);
 }
 
+void SpeedTestSession::duringCopy(std::function<void()> task)
+{
+    std::function<void()>& hook = clock.atReading[clock.readings()];
+    hook = [this, task = std::move(task), before = std::move(hook)] {
+        if (before)
+            before();
+        m_copyWaiting = true;
+        person->post([this, task] {
+            task();
+            resumeCopy();
+        });
+        (void)m_copyMayGoOn.try_acquire_for(std::chrono::seconds(10));
+    };
+}
+
+void SpeedTestSession::resumeCopy()
+{
+    if (m_copyWaiting.exchange(false))
+        m_copyMayGoOn.release();
+}
+
 } // namespace testsupport

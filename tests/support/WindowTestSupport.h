@@ -6,12 +6,14 @@
 #include "Person.h"
 #include "TempFolder.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,13 @@ public:
     // Returns when the run has ended, as the click does for a person.
     void clickCheckSpeed() { person->click(forms.form2, "Command1"); }
     void closeSpeedTest() { person->closeWindow(forms.form2); }
+    // Has the next copy wait, right after the clock's first reading, until
+    // `task` has run on the user-interface thread, as a person would act while
+    // the copy runs. The copy goes on when the task returns, or as soon as it
+    // calls resumeCopy(). The copy gives up waiting after ten seconds. An
+    // action already set for that reading runs first, on the copy's thread.
+    void duringCopy(std::function<void()> task);
+    void resumeCopy();
 
     std::string targetText() const { return person->read(forms.form2, "Text1"); }
     std::string report() const { return person->read(forms.form2, "Text2"); }
@@ -112,6 +121,8 @@ public:
 
 private:
     platform::ScopedClock m_useClock{clock};
+    std::binary_semaphore m_copyMayGoOn{0};
+    std::atomic<bool> m_copyWaiting = false;
 };
 
 constexpr Rgb kIdleGreen{76, 255, 5};

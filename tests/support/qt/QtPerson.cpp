@@ -173,6 +173,11 @@ public:
         QCoreApplication::processEvents();
     }
 
+    void post(std::function<void()> task) override
+    {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+    }
+
     std::string read(const forms::Window& window, const std::string& control) const override
     {
         QWidget* widget = controlWidget(window, control);

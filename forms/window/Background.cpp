@@ -1,0 +1,92 @@
+#include "Background.h"
+
+#include "HandlerGuard.h"
+#include "PlatformError.h"
+#include "Window.h"
+#include "WindowingLayer.h"
+
+#include <atomic>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+
+namespace forms {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kTick = 33ms;
+
+struct Work {
+    Window* owner = nullptr;
+    std::stop_source stop;
+    std::atomic<bool> finished = false;
+    std::exception_ptr error;
+};
+
+Work* running = nullptr;
+
+void enableWorkStarters(bool enabled)
+{
+    for (Window* window : Window::LoadedWindows())
+        window->EnableWorkStarters(enabled);
+}
+
+} // namespace
+
+void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& work,
+                     const std::function<void()>& everyTick)
+{
+    if (running)
+        throw std::logic_error("Only one piece of work runs at a time.");
+    Work current;
+    current.owner = &owner;
+    running = &current;
+    enableWorkStarters(false);
+
+    std::thread worker([&current, &work] {
+        try {
+            work(current.stop.get_token());
+        } catch (...) {
+            current.error = std::current_exception();
+        }
+        current.finished = true;
+        layer().wake();
+    });
+    // The owner may be closed meanwhile; its progress then has nowhere to show.
+    const auto tick = [&owner, &everyTick] {
+        if (everyTick && owner.Loaded())
+            runGuarded(everyTick);
+    };
+    layer().processEventsUntil([&current] { return current.finished.load(); }, kTick, tick);
+    worker.join();
+
+    running = nullptr;
+    enableWorkStarters(true);
+    if (current.error)
+        std::rethrow_exception(current.error);
+    if (current.stop.stop_requested())
+        throw platform::Cancelled();
+}
+
+bool WorkRunning()
+{
+    return running != nullptr;
+}
+
+const Window* WorkOwner()
+{
+    return running ? running->owner : nullptr;
+}
+
+void StopWork()
+{
+    Work* work = running;
+    if (!work)
+        return;
+    work->stop.request_stop();
+    layer().processEventsUntil([work] { return work->finished.load(); }, kTick, {});
+}
+
+} // namespace forms
