@@ -130,6 +130,7 @@ protected:
     // the share, so that the client's caches see them go.
     void TearDown() override
     {
+        EXPECT_TRUE(share(QStringLiteral("rate"), {QStringLiteral("100")}));
         EXPECT_TRUE(share(QStringLiteral("readonly"), {QStringLiteral("data"), QStringLiteral("off")}));
         EXPECT_TRUE(share(QStringLiteral("restore")));
         for (const auto& [folder, server] : {std::pair(data, dataServer), std::pair(small, smallServer)}) {
@@ -320,5 +321,51 @@ TEST_F(RealShare, ALinkCutMidCopyEndsTheRunAndTheNextRunWorksOnceItIsBack)
 
     EXPECT_EQ(session.messages().size(), 1u);
     EXPECT_GT(completedRate(session.report().substr(reportStart(1).size()), 2, 50), 0);
+    EXPECT_EQ(entries(dataServer), Strings{});
+}
+
+// At 10 Mbit/s the 10 MB copy takes about nine seconds: time enough to use
+// the windows meanwhile, and to close the speed test part way through.
+TEST_F(RealShare, DuringASlowCopyTheWindowsAnswerAndClosingLeavesNothing)
+{
+    ASSERT_TRUE(share(QStringLiteral("rate"), {QStringLiteral("10")}));
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start());
+    session.typeTarget(data);
+    Form2& window = session.forms.form2;
+    std::atomic<qint64> answeredAfterMs = -1, closedAfterMs = -1;
+    bool busyShown = false, secondClickIgnored = false;
+    std::jthread person([&](std::stop_token stop) {
+        const auto copying = [&] { return QFileInfo(QString::fromStdString(serverCopy)).size() >= kMegabyte; };
+        if (!waitFor([&] { return stop.stop_requested() || copying(); }, 30s) || stop.stop_requested())
+            return;
+        QElapsedTimer posted;
+        posted.start();
+        session.person->post([&, posted] {
+            answeredAfterMs = posted.elapsed();
+            busyShown = session.status() == kBusyRed;
+            session.clickCheckSpeed();
+            secondClickIgnored = session.report() == reportStart(1) && !session.person->isEnabled(window, "Command1");
+            QElapsedTimer closing;
+            closing.start();
+            session.closeSpeedTest();
+            closedAfterMs = closing.elapsed();
+        });
+    });
+
+    session.clickCheckSpeed();
+    person.request_stop();
+
+    std::printf("the window answered %lld ms after a click mid-copy; closing it took %lld ms\n",
+                static_cast<long long>(answeredAfterMs), static_cast<long long>(closedAfterMs));
+    EXPECT_GE(answeredAfterMs, 0);
+    EXPECT_LT(answeredAfterMs, 1000);
+    EXPECT_TRUE(busyShown);
+    EXPECT_TRUE(secondClickIgnored);
+    EXPECT_GE(closedAfterMs, 0);
+    EXPECT_LT(closedAfterMs, 2000);
+    EXPECT_FALSE(window.Loaded());
+    EXPECT_EQ(session.messages(), Strings{});
+    EXPECT_FALSE(session.programEnded());
     EXPECT_EQ(entries(dataServer), Strings{});
 }
