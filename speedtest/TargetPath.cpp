@@ -5,6 +5,7 @@
 #include "ui_Form2.h"
 
 #include "MessageBox.h"
+#include "PlatformError.h"
 #include "Runtime.h"
 
 void Form2::NormalizeTargetPath()
@@ -18,12 +19,17 @@ void Form2::NormalizeTargetPath()
 
 void Form2::CheckTargetPath()
 {
+    const QString pathError = QStringLiteral("Path error!, check your path and try again!");
     try {
         FileSys->GetFolder(platform::Trim(ui->Text1->text().toStdString()));
         PathError = false;
-    } catch (const std::exception&) {
-        platform::MsgBox(QStringLiteral("Path error!, check your path and try again!"), platform::vbCritical,
+    } catch (const platform::ShareNotMounted& error) {
+        // The path may be right: the person has to mount the share, and is told how.
+        platform::MsgBox(pathError + QStringLiteral("\r\n") + QString::fromStdString(error.what()), platform::vbCritical,
                          QStringLiteral("Error!"));
+        PathError = true;
+    } catch (const std::exception&) {
+        platform::MsgBox(pathError, platform::vbCritical, QStringLiteral("Error!"));
         PathError = true;
     }
 }
