@@ -4,6 +4,7 @@
 #include "Paths.h"
 #include "PlatformError.h"
 #include "Runtime.h"
+#include "ShareAddress.h"
 
 namespace platform {
 
@@ -18,20 +19,20 @@ bool endsWithSeparator(const std::string& path)
 
 bool FileSystemObject::FileExists(const std::string& path) const
 {
-    const auto entry = lookupTarget(normalizePath(path));
+    const auto entry = lookupTarget(resolvePath(path));
     return entry && entry->type == EntryType::RegularFile;
 }
 
 std::shared_ptr<TextStream> FileSystemObject::CreateTextFile(const std::string& path, bool overwrite) const
 {
-    const std::string file = normalizePath(path);
+    const std::string file = resolvePath(path);
     const auto mode = overwrite ? NativeFile::Mode::WriteTruncate : NativeFile::Mode::WriteCreateNew;
     return std::make_shared<TextStream>(NativeFile::open(file, mode));
 }
 
 std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& path, IOMode mode, bool create) const
 {
-    const std::string file = normalizePath(path);
+    const std::string file = resolvePath(path);
     if (mode != IOMode::ForWriting)
         throw Error("Cannot open '" + file + "': only writing is supported");
     if (!create && !lookupTarget(file))
@@ -41,7 +42,7 @@ std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& pa
 
 void FileSystemObject::GetFolder(const std::string& path) const
 {
-    const std::string folder = normalizePath(path);
+    const std::string folder = resolvePath(path);
     const auto entry = lookupTarget(folder);
     if (!entry)
         throwError("find the folder", folder, std::errc::no_such_file_or_directory);
@@ -52,8 +53,8 @@ void FileSystemObject::GetFolder(const std::string& path) const
 std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                                        std::stop_token stop) const
 {
-    const std::string from = normalizePath(source);
-    const std::string to = normalizePath(endsWithSeparator(destination) ? destination + baseName(from) : destination);
+    const std::string from = resolvePath(source);
+    const std::string to = resolvePath(endsWithSeparator(destination) ? destination + baseName(from) : destination);
 
     NativeFile in = NativeFile::open(from, NativeFile::Mode::Read);
 

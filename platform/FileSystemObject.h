@@ -10,7 +10,8 @@
 namespace platform {
 
 // The file operations the windows use. Paths are UTF-8 and may mix both
-// separators (see Paths.h). Every failure throws platform::Error.
+// separators (see Paths.h); a share address may stand wherever a path does
+// (see ShareAddress.h). Every failure throws platform::Error.
 class FileSystemObject {
 public:
     enum class IOMode { ForReading = 1, ForWriting = 2, ForAppending = 8 };

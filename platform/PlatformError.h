@@ -23,6 +23,14 @@ public:
     }
 };
 
+// A share address that no mount on this machine serves. The text says which
+// share and how to mount it; the program never mounts anything itself, since a
+// mount started without a terminal cannot ask for a password.
+class ShareNotMounted : public Error {
+public:
+    using Error::Error;
+};
+
 // "Cannot <action> '<path>': <reason>" with the reason taken from the last
 // system error code (errno, or GetLastError() on Windows).
 [[noreturn]] void throwSystemError(const std::string& action, const std::string& path);

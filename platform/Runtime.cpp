@@ -3,6 +3,7 @@
 #include "NativeFile.h"
 #include "Paths.h"
 #include "PlatformError.h"
+#include "ShareAddress.h"
 
 #include <filesystem>
 #include <system_error>
@@ -29,7 +30,7 @@ std::string parentFolder(const std::string& file)
 
 void DeleteFile(const std::string& path)
 {
-    const std::string file = normalizePath(path);
+    const std::string file = resolvePath(path);
     const auto entry = lookupEntry(file);
     if (!entry)
         throwError("delete", file, std::errc::no_such_file_or_directory);
@@ -51,7 +52,7 @@ std::string removeLeftOver(const std::string& path) noexcept
 
 std::int64_t FileLen(const std::string& path)
 {
-    const std::string file = normalizePath(path);
+    const std::string file = resolvePath(path);
     const auto entry = lookupTarget(file);
     if (!entry)
         throwError("read the length of", file, std::errc::no_such_file_or_directory);

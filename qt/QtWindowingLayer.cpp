@@ -20,7 +20,7 @@ void QtWindowingLayer::showMessageBox(const std::string& prompt, int style, cons
     // No parent: the window that asked may be unloaded while the box is open
     // (the session ending), and a box owned by it would be deleted twice.
     QMessageBox box(style == forms::vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, fromUtf8(title),
-                    fromUtf8(prompt), QMessageBox::Ok);
+                    toQtLines(fromUtf8(prompt)), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

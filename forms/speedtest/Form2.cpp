@@ -54,11 +54,16 @@ void Form2::NormalizeTargetPath()
 
 void Form2::CheckTargetPath()
 {
+    const std::string pathError = "Path error!, check your path and try again!";
     try {
         FileSys->GetFolder(platform::Trim(Text1.Text()));
         PathError = false;
+    } catch (const platform::ShareNotMounted& error) {
+        // The path may be right: the person has to mount the share, and is told how.
+        forms::MsgBox(pathError + "\r\n" + error.what(), forms::vbCritical, errorTitle);
+        PathError = true;
     } catch (const std::exception&) {
-        forms::MsgBox("Path error!, check your path and try again!", forms::vbCritical, errorTitle);
+        forms::MsgBox(pathError, forms::vbCritical, errorTitle);
         PathError = true;
     }
 }

@@ -155,6 +155,34 @@ TEST(WindowsPaths, UncFoldersTakeEitherSeparator)
     EXPECT_TRUE(::RemoveDirectoryW(wide(folder).c_str()));
 }
 
+// Windows reaches shares by UNC path only; smb:// is translated, escapes and all.
+TEST(WindowsPaths, SmbAddressesReachTheSameShareAsItsUncPath)
+{
+    const char* share = std::getenv("DOZOZEDA_TEST_UNC_SHARE");
+    if (!share || !*share)
+        GTEST_SKIP() << "DOZOZEDA_TEST_UNC_SHARE names no share";
+    const std::string name = "dozozeda test-" + std::to_string(::GetCurrentProcessId());
+    const std::string folder = std::string(share) + "\\" + name;
+    std::string url = "smb:" + std::string(share) + "/dozozeda%20test-" + std::to_string(::GetCurrentProcessId());
+    std::replace(url.begin(), url.end(), '\\', '/');
+    ASSERT_TRUE(::CreateDirectoryW(wide(folder).c_str(), nullptr)) << folder;
+    TempFolder source;
+    writeFile(source.file("dummyfile.dum"), "0123456789");
+
+    FileSystemObject fso;
+    EXPECT_NO_THROW(fso.GetFolder(url + "\\"));
+    fso.CopyFile(source.file("dummyfile.dum"), url + "\\", true);
+    EXPECT_EQ(readFile(folder + "\\dummyfile.dum"), "0123456789");
+    EXPECT_EQ(platform::FileLen(url + "\\/dummyfile.dum"), 10);
+    platform::DeleteFile(url + "\\/dummyfile.dum");
+    EXPECT_FALSE(existsOnDisk(folder + "\\dummyfile.dum"));
+    EXPECT_TRUE(::RemoveDirectoryW(wide(folder).c_str()));
+
+    const std::string port = errorOf([] { FileSystemObject().GetFolder("smb://nas:1445/media\\"); });
+    EXPECT_EQ(port, "Cannot reach smb://nas:1445/media through a Windows share path: it cannot name port 1445, only "
+                    "the standard port 445");
+}
+
 TEST(WindowsPaths, AnUnreachableServerFailsInBoundedTime)
 {
     const std::string folder = "\\\\no-such-server.invalid\\share\\";

@@ -1,18 +1,25 @@
 #!/bin/bash
-# run-tests.sh TEST_PROGRAM [ARGS...]
+# run-tests.sh [--gvfs] TEST_PROGRAM [ARGS...]
 #
 # Serves the shares at 100 Mbit/s, runs the test program against them with
 # their folders in its environment (see share.sh's env file, plus
 # DOZOZEDA_SHARE_STATE for the test's own calls to share.sh), and takes them
-# down again whatever happens. Exits 77, which ctest reports as skipped, when
-# this machine cannot host the shares; otherwise with the program's status.
+# down again whatever happens. With --gvfs, gvfs mounts `data` as well and its
+# env file is added (XDG_RUNTIME_DIR, GVFS_SHARE). Exits 77, which ctest
+# reports as skipped, when this machine cannot host the shares; otherwise with
+# the program's status.
 set -euo pipefail
 
-[[ $# -ge 1 ]] || { echo "usage: run-tests.sh TEST_PROGRAM [ARGS...]" >&2; exit 2; }
+gvfs=()
+if [[ "${1:-}" == --gvfs ]]; then
+    gvfs=(gvfs)
+    shift
+fi
+[[ $# -ge 1 ]] || { echo "usage: run-tests.sh [--gvfs] TEST_PROGRAM [ARGS...]" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 share=$here/share.sh
 
-reason=$("$share" check) || { rc=$?; echo "skipped: $reason"; exit "$rc"; }
+reason=$("$share" check "${gvfs[@]}") || { rc=$?; echo "skipped: $reason"; exit "$rc"; }
 
 state=$(mktemp -d /tmp/dozozeda-realshare-XXXXXX)
 trap '"$share" down "$state" || echo "run-tests.sh: could not take the share down ($state)" >&2' EXIT
@@ -20,9 +27,12 @@ trap '"$share" down "$state" || echo "run-tests.sh: could not take the share dow
 trap 'exit 130' INT TERM HUP
 
 "$share" up "$state" 100
+((${#gvfs[@]} == 0)) || "$share" gvfs-up "$state" data
 set -a
 # shellcheck disable=SC1091
 source "$state/env"
+# shellcheck disable=SC1091
+((${#gvfs[@]} == 0)) || source "$state/gvfs-env"
 set +a
 export DOZOZEDA_SHARE_STATE=$state
 

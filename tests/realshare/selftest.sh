@@ -1,7 +1,7 @@
 #!/bin/bash
 # Checks that share.sh gives a share that behaves like a real one: shaped
-# rate, disk full, read-only share, read-only flip, link cut and recovery, and
-# a teardown that leaves nothing behind. Exit 77 when the machine can't host it.
+# rate, disk full, read-only share, read-only flip, link cut and recovery,
+# gvfs beside smbnetfs, and a teardown that leaves nothing behind. Exit 77 when the machine can't host it.
 # Takes about 30 s.
 set -euo pipefail
 export LC_ALL=C
@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 share=$here/share.sh
 rate_mbit=100
 
-reason=$("$share" check) || { rc=$?; echo "skipped: $reason"; exit "$rc"; }
+reason=$("$share" check gvfs) || { rc=$?; echo "skipped: $reason"; exit "$rc"; }
 
 state=$(mktemp -d /tmp/dozozeda-share-XXXXXX)
 trap '"$share" down "$state" || true' EXIT
@@ -105,7 +105,27 @@ until rm -f "$SHARE_DATA/cut" 2>/dev/null; do
 done
 echo "partial file removable after $((n * 5 / 10)) s"
 
-# Teardown leaves nothing.
+# The clients the share-address tests switch: gvfs mounts `data` beside
+# smbnetfs, and smbnetfs goes away and comes back.
+"$share" gvfs-up "$state" data
+# shellcheck disable=SC1091
+source "$state/gvfs-env"
+if echo gvfs >"$GVFS_SHARE/through-gvfs" && [[ "$(cat "$SHARE_DATA_SERVER_DIR/through-gvfs")" == gvfs ]]; then
+    ok "a file written through gvfs arrives"
+else
+    bad "gvfs does not write to the server"
+fi
+rm -f "$GVFS_SHARE/through-gvfs"
+"$share" smbnetfs "$state" off
+if findmnt -rn --mountpoint "$SHARE_MOUNT" >/dev/null; then bad "smbnetfs still mounted after off"; else ok "smbnetfs off"; fi
+"$share" smbnetfs "$state" on
+if [[ -d "$SHARE_DATA" ]] && touch "$SHARE_DATA/back" && rm "$SHARE_DATA/back"; then
+    ok "smbnetfs back on"
+else
+    bad "smbnetfs not usable after on"
+fi
+
+# Teardown leaves nothing, gvfs included.
 t=$(now)
 "$share" down "$state"
 echo "down took $(since "$t") s"

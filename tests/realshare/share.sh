@@ -2,17 +2,22 @@
 # A real SMB share for integration tests: smbd in one network namespace,
 # smbnetfs (FUSE) in another, a veth pair between them. The FUSE mount lives
 # in the root mount namespace, so an ordinary process sees it as a folder
-# while every packet stays on the pair.
+# while every packet stays on the pair. gvfs, GNOME's client, can mount a
+# share as well, in the same client namespace.
 #
-#   share.sh check
+#   share.sh check [gvfs]
 #   share.sh up STATE_DIR [RATE_MBIT]
 #   share.sh rate STATE_DIR RATE_MBIT|off
 #   share.sh cut STATE_DIR [remote|local]
 #   share.sh restore STATE_DIR
 #   share.sh readonly STATE_DIR data|small on|off
+#   share.sh smbnetfs STATE_DIR on|off
+#   share.sh gvfs-up STATE_DIR SHARE
+#   share.sh gvfs-down STATE_DIR
 #   share.sh down STATE_DIR
 #
-# After `up`, STATE_DIR/env holds shell assignments (SHARE_DATA, ...).
+# After `up`, STATE_DIR/env holds shell assignments (SHARE_DATA, ...); after
+# `gvfs-up`, STATE_DIR/gvfs-env does (XDG_RUNTIME_DIR, GVFS_SHARE).
 set -euo pipefail
 
 readonly SERVER_IP=10.213.77.1
@@ -20,9 +25,15 @@ readonly CLIENT_IP=10.213.77.2
 readonly PREFIX_LEN=30
 readonly SMALL_SIZE=30m
 readonly MARKER=.dozozeda-share
+# shellcheck disable=SC2034 # ensure_packages takes the arrays by name
 readonly PACKAGES=(samba smbnetfs fuse3 iproute2)
 # Commands we rely on, one per package above (plus util-linux, always there).
 readonly COMMANDS=(smbd smbpasswd smbnetfs fusermount3 ip tc nsenter)
+# Only gvfs-up needs these; Debian 12 has gio in libglib2.0-bin.
+# shellcheck disable=SC2034
+readonly GVFS_PACKAGES=(gvfs-backends gvfs-fuse libglib2.0-bin dbus)
+readonly GVFSD=/usr/libexec/gvfsd
+readonly GVFS_COMMANDS=("$GVFSD" gio dbus-daemon)
 
 die() { echo "share.sh: $*" >&2; exit 1; }
 log() { echo "share.sh: $*" >&2; }
@@ -32,18 +43,20 @@ usage() {
     exit 2
 }
 
-missing_commands() {
+missing_commands() { # missing_commands [COMMAND...], COMMANDS by default
     local c out=()
-    for c in "${COMMANDS[@]}"; do
+    (($#)) || set -- "${COMMANDS[@]}"
+    for c in "$@"; do
         PATH="$PATH:/usr/sbin:/sbin" command -v "$c" >/dev/null 2>&1 || out+=("$c")
     done
     echo "${out[*]}"
 }
 
-ensure_packages() {
-    [[ -z "$(missing_commands)" ]] && return 0
-    command -v apt-get >/dev/null || die "missing: $(missing_commands), and no apt-get"
-    log "installing ${PACKAGES[*]}"
+ensure_packages() { # ensure_packages PACKAGES_ARRAY COMMANDS_ARRAY
+    local -n packages=$1 commands=$2
+    [[ -z "$(missing_commands "${commands[@]}")" ]] && return 0
+    command -v apt-get >/dev/null || die "missing: $(missing_commands "${commands[@]}"), and no apt-get"
+    log "installing ${packages[*]}"
     # Keep the package scripts from starting the system smbd/nmbd: nmbd
     # would announce itself on the real network.
     local guard=""
@@ -54,10 +67,11 @@ ensure_packages() {
     fi
     local rc=0
     { DEBIAN_FRONTEND=noninteractive apt-get update -q &&
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"; } >&2 || rc=$?
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}"; } >&2 || rc=$?
     [[ -n "$guard" ]] && rm -f "$guard"
     [[ $rc -eq 0 ]] || die "apt-get failed ($rc)"
-    [[ -z "$(missing_commands)" ]] || die "still missing after install: $(missing_commands)"
+    [[ -z "$(missing_commands "${commands[@]}")" ]] ||
+        die "still missing after install: $(missing_commands "${commands[@]}")"
 }
 
 # ---------------------------------------------------------------- check
@@ -69,7 +83,11 @@ cmd_check() {
     grep -qw fuse /proc/filesystems 2>/dev/null || modprobe fuse 2>/dev/null ||
         skip "kernel has no fuse file system"
     local missing
-    missing=$(missing_commands)
+    if [[ "${1:-}" == gvfs ]]; then
+        missing=$(missing_commands "${COMMANDS[@]}" "${GVFS_COMMANDS[@]}")
+    else
+        missing=$(missing_commands)
+    fi
     if [[ -n "$missing" ]] && ! command -v apt-get >/dev/null; then
         skip "missing commands ($missing) and no apt-get to install them"
     fi
@@ -104,7 +122,7 @@ load_state() {
     local sd=$1 f
     f=$(state_file "$sd")
     SERVER_NS="" CLIENT_NS="" SERVER_IF="" CLIENT_IF="" MNT="" SMALL_DIR="" DATA_DIR=""
-    SMBD_PID="" SMBNETFS_PID="" SMB_CONF=""
+    SMBD_PID="" SMBNETFS_PID="" SMB_CONF="" PASSWORD="" GVFS_RUN=""
     [[ -f "$f" ]] || return 1
     # shellcheck disable=SC1090
     source "$f"
@@ -178,6 +196,67 @@ unmount() { # unmount DIR, lazily if the file system is stuck
     return 0
 }
 
+# Every process in the client namespace whose command name starts with
+# COMM, or whose environment holds ENTRY.
+client_pids() { # client_pids comm COMM | client_pids env ENTRY
+    local pid
+    [[ -n "$CLIENT_NS" && -e /run/netns/$CLIENT_NS ]] || return 0
+    for pid in $(ip netns pids "$CLIENT_NS" 2>/dev/null); do
+        is_running "$pid" || continue
+        case $1 in
+            comm) [[ "$(cat "/proc/$pid/comm" 2>/dev/null)" == "$2"* ]] && echo "$pid" ;;
+            env) tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF -- "$2" && echo "$pid" ;;
+        esac
+    done
+    return 0
+}
+
+kill_pids() { # kill_pids PID...: TERM, then KILL what is left
+    (($#)) || return 0
+    SIGNALLED+=("$@")
+    kill -TERM "$@" 2>/dev/null || true
+    wait_gone 20 "$@" || kill -KILL "$@" 2>/dev/null || true
+    wait_gone 20 "$@" || log "still alive: $*"
+}
+
+# Gives PID 1 a moment to reap, so no zombie is left to see.
+wait_reaped() {
+    local n=40 p left
+    while ((n-- > 0)); do
+        left=0
+        for p in "${SIGNALLED[@]}"; do [[ -e /proc/$p ]] && left=1; done
+        ((left)) || break
+        sleep 0.1
+    done
+}
+
+# FUSE first: with the daemon gone, the mount would just return ENOTCONN.
+stop_smbnetfs() {
+    if [[ -n "$MNT" ]]; then
+        is_mounted "$MNT" && { timeout 5 fusermount3 -u "$MNT" 2>/dev/null || true; }
+        unmount "$MNT"
+    fi
+    stop_pid "$SMBNETFS_PID" "$CLIENT_NS" smbnetfs
+    # shellcheck disable=SC2046
+    kill_pids $(client_pids comm smbnetfs)
+}
+
+# gvfsd, gvfsd-fuse, the backends and the volume monitors that D-Bus started
+# on the first `gio` call (reparented to PID 1) all carry our runtime folder
+# in their environment; nothing else does.
+stop_gvfs() { # stop_gvfs STATE_DIR
+    [[ -n "$GVFS_RUN" ]] || return 0
+    if is_mounted "$GVFS_RUN/gvfs"; then
+        timeout 5 fusermount3 -u "$GVFS_RUN/gvfs" 2>/dev/null || true
+        unmount "$GVFS_RUN/gvfs"
+    fi
+    # shellcheck disable=SC2046
+    kill_pids $(client_pids env "XDG_RUNTIME_DIR=$GVFS_RUN")
+    rm -rf --one-file-system "$GVFS_RUN" "$1/gvfs-env"
+    record "$1" GVFS_RUN ""
+    GVFS_RUN=""
+}
+
 # ---------------------------------------------------------------- down
 
 cmd_down() {
@@ -187,12 +266,8 @@ cmd_down() {
     [[ -e "$sd/$MARKER" ]] || die "$sd was not made by share.sh up; not touching it"
     load_state "$sd" || true
 
-    # FUSE first: with the daemon gone, the mount would just return ENOTCONN.
-    if [[ -n "$MNT" ]]; then
-        is_mounted "$MNT" && { timeout 5 fusermount3 -u "$MNT" 2>/dev/null || true; }
-        unmount "$MNT"
-    fi
-    stop_pid "$SMBNETFS_PID" "$CLIENT_NS" smbnetfs
+    stop_gvfs "$sd"
+    stop_smbnetfs
     stop_pid "$SMBD_PID" "$SERVER_NS" smbd
     kill_ns_pids "$CLIENT_NS"
     kill_ns_pids "$SERVER_NS"
@@ -210,14 +285,7 @@ cmd_down() {
     fi
     rm -rf --one-file-system "$sd"
 
-    # Give PID 1 a moment to reap, so no zombie smbd/smbnetfs is left to see.
-    local n=40 p left
-    while ((n-- > 0)); do
-        left=0
-        for p in "${SIGNALLED[@]}"; do [[ -e /proc/$p ]] && left=1; done
-        ((left)) || break
-        sleep 0.1
-    done
+    wait_reaped
 }
 
 # ---------------------------------------------------------------- up
@@ -313,6 +381,18 @@ start_bg() { # start_bg PIDFILE LOGFILE CMD... ; the pid recorded is CMD's own
     cat "$pidfile"
 }
 
+start_smbnetfs() { # start_smbnetfs STATE_DIR ; uses loaded state
+    local sd=$1 home=$1/home
+    # nsenter, not `ip netns exec`: the latter would hide the mount from
+    # everyone else in a private mount namespace.
+    SMBNETFS_PID=$(start_bg "$sd/harness/smbnetfs.pid" "$sd/harness/smbnetfs.log" \
+        env -i HOME="$home" PATH=/usr/bin:/bin \
+        nsenter --net="/run/netns/$CLIENT_NS" \
+        smbnetfs "$MNT" -f -o "config=$home/.smb/smbnetfs.conf,big_writes,max_write=131072,smb_timeout=5000")
+    record "$sd" SMBNETFS_PID "$SMBNETFS_PID"
+    wait_usable "$MNT/$SERVER_IP/data" 20 || die "$MNT/$SERVER_IP/data not writable within 20 s"
+}
+
 UP_SD=""
 up_failed() {
     local rc=$?
@@ -334,7 +414,7 @@ cmd_up() {
     if [[ -e "$sd" ]]; then
         [[ -d "$sd" && -z "$(ls -A "$sd")" ]] || die "$sd exists and is not empty"
     fi
-    ensure_packages
+    ensure_packages PACKAGES COMMANDS
     export PATH="$PATH:/usr/sbin:/sbin"
     local t0=$EPOCHREALTIME
 
@@ -412,17 +492,11 @@ auth "$SERVER_IP" "root" "$pw"
 EOF
     chmod 700 "$home/.smb"
     chmod 600 "$home/.smb/smbnetfs.conf" "$home/.smb/smb.conf"
+    # gvfs-up types it in again.
+    record "$sd" PASSWORD "$pw"
 
-    # nsenter, not `ip netns exec`: the latter would hide the mount from
-    # everyone else in a private mount namespace.
-    SMBNETFS_PID=$(start_bg "$sd/harness/smbnetfs.pid" "$sd/harness/smbnetfs.log" \
-        env -i HOME="$home" PATH=/usr/bin:/bin \
-        nsenter --net="/run/netns/$CLIENT_NS" \
-        smbnetfs "$MNT" -f -o "config=$home/.smb/smbnetfs.conf,big_writes,max_write=131072,smb_timeout=5000")
-    record "$sd" SMBNETFS_PID "$SMBNETFS_PID"
-
+    start_smbnetfs "$sd"
     local base=$MNT/$SERVER_IP
-    wait_usable "$base/data" 20 || die "$base/data not writable within 20 s"
 
     {
         printf '%s=%q\n' \
@@ -506,18 +580,87 @@ cmd_readonly() {
     esac
 }
 
+# ---------------------------------------------------------------- clients
+
+# Takes smbnetfs away and brings it back, for a machine where no client
+# serves a share.
+cmd_smbnetfs() {
+    local sd=$1 mode=$2
+    need_state "$sd"
+    case $mode in
+        off) stop_smbnetfs ;;
+        on) pid_is_ours "$SMBNETFS_PID" "$CLIENT_NS" smbnetfs || start_smbnetfs "$sd" ;;
+        *) die "smbnetfs: on or off" ;;
+    esac
+}
+
+# gvfs as on a desktop, but private: its own D-Bus session and runtime folder
+# (so its FUSE folder is RUNTIME/gvfs), every daemon in the client namespace
+# (nsenter, so the FUSE mount stays visible to all), and the share mounted by
+# `gio mount` with the answers to its prompts on standard input. Nothing to do
+# when that share is up already.
+cmd_gvfs_up() {
+    local sd=$1 share=$2
+    need_state "$sd"
+    [[ "$share" =~ ^[a-z]+$ ]] || die "gvfs-up: share must be one of the harness's (data, small, ro)"
+    local folder=$sd/gvfs-run/gvfs/smb-share:server=$SERVER_IP,share=$share,user=root
+    if [[ -n "$GVFS_RUN" ]]; then
+        [[ -d "$folder" ]] || die "gvfs is up in $sd with another share"
+        return 0
+    fi
+    ensure_packages GVFS_PACKAGES GVFS_COMMANDS
+    local t0=$EPOCHREALTIME
+    GVFS_RUN=$sd/gvfs-run
+    mkdir -m 700 "$GVFS_RUN"
+    record "$sd" GVFS_RUN "$GVFS_RUN"
+    local bus=unix:path=$GVFS_RUN/bus
+    local -a client=(env -i HOME="$sd/home" PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$GVFS_RUN"
+                     DBUS_SESSION_BUS_ADDRESS="$bus" nsenter --net="/run/netns/$CLIENT_NS")
+
+    start_bg "$sd/harness/dbus.pid" "$sd/harness/gvfs.log" \
+        "${client[@]}" dbus-daemon --session --address="$bus" --nofork >/dev/null
+    local n=100
+    until [[ -S $GVFS_RUN/bus ]]; do
+        ((--n > 0)) || die "the D-Bus session does not start"
+        sleep 0.05
+    done
+    # gvfsd mounts its FUSE folder itself, through gvfsd-fuse.
+    start_bg "$sd/harness/gvfsd.pid" "$sd/harness/gvfs.log" "${client[@]}" "$GVFSD" --replace >/dev/null
+    n=100
+    until is_mounted "$GVFS_RUN/gvfs"; do
+        ((--n > 0)) || die "gvfsd did not mount $GVFS_RUN/gvfs"
+        sleep 0.05
+    done
+
+    # With the user in the address, gio asks for the domain and the password.
+    printf 'WORKGROUP\n%s\n' "$PASSWORD" |
+        timeout 30 "${client[@]}" gio mount "smb://root@$SERVER_IP/$share" >>"$sd/harness/gvfs.log" 2>&1 ||
+        die "gio mount smb://root@$SERVER_IP/$share failed"
+    [[ -d "$folder" ]] || die "gvfs mounted the share, but $folder is missing"
+    printf '%s=%q\n' XDG_RUNTIME_DIR "$GVFS_RUN" GVFS_SHARE "$folder" >"$sd/gvfs-env"
+    log "gvfs up in $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }') s: $folder"
+}
+
+cmd_gvfs_down() {
+    need_state "$1"
+    stop_gvfs "$1"
+}
+
 # ---------------------------------------------------------------- main
 
 [[ $# -ge 1 ]] || usage
 cmd=$1
 shift
 case $cmd in
-    check) [[ $# -eq 0 ]] || usage; cmd_check ;;
+    check) [[ $# -eq 0 || "$*" == gvfs ]] || usage; cmd_check "$@" ;;
     up) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_up "$@" ;;
     down) [[ $# -eq 1 ]] || usage; cmd_down "$1" ;;
     rate) [[ $# -eq 2 ]] || usage; cmd_rate "$@" ;;
     cut) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_cut "$@" ;;
     restore) [[ $# -eq 1 ]] || usage; cmd_restore "$1" ;;
     readonly) [[ $# -eq 3 ]] || usage; cmd_readonly "$@" ;;
+    smbnetfs) [[ $# -eq 2 ]] || usage; cmd_smbnetfs "$@" ;;
+    gvfs-up) [[ $# -eq 2 ]] || usage; cmd_gvfs_up "$@" ;;
+    gvfs-down) [[ $# -eq 1 ]] || usage; cmd_gvfs_down "$1" ;;
     *) usage ;;
 esac

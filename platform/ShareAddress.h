@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A network share the way people write it: \\server\share\folder (either
+// separator) or smb://[domain;][user[:password]@]server[:port]/share/folder.
+struct ShareAddress {
+    bool typedAsUrl = false;
+    // Percent-escapes decoded (smb:// only); an IPv6 address keeps its brackets.
+    std::string server;
+    std::optional<unsigned> port;
+    // Who mounted the share, not where it is: kept for the mount command only.
+    std::string user;
+    std::string share;
+    // The folders below the share, with "." and ".." already applied: like
+    // Windows, ".." never climbs above the share.
+    std::vector<std::string> folders;
+
+    bool operator==(const ShareAddress&) const = default;
+
+    // "\\server\share" or "smb://server/share", to name the share in messages.
+    std::string shareName() const;
+    // smb://[user@]server[:port]/share, escaped so it can be pasted into a
+    // command line or a file manager's location bar.
+    std::string shareUri() const;
+};
+
+// %XX escapes undone; a '%' that starts none stays: people type "100%".
+std::string percentDecode(std::string_view text);
+
+// Nothing when `path` is a local path. Exactly two leading separators make an
+// address, as on Windows; three or more are a local path, as POSIX says.
+// Throws Error for an address without a server or a share.
+std::optional<ShareAddress> parseShareAddress(std::string_view path);
+
+// The Windows path of an address: \\server\share\folder. Throws Error for a
+// port other than 445, which a UNC path cannot carry.
+std::string uncPath(const ShareAddress& address);
+
+// The path the file operations open for what a person typed. On Linux a share
+// address becomes the folder where that share is mounted right now (see
+// ShareMounts.h), or throws ShareNotMounted; on Windows smb:// becomes a UNC
+// path and a UNC path is left to the system. Other paths are normalized.
+std::string resolvePath(std::string_view path);
+
+} // namespace platform

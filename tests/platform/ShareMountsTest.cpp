@@ -1,0 +1,166 @@
+#include "FileSystemObject.h"
+#include "PlatformError.h"
+#include "Runtime.h"
+#include "ShareMounts.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using platform::findCifsFolder;
+using platform::findGvfsFolder;
+using platform::MountEntry;
+using platform::parseMountInfo;
+using testsupport::errorOf;
+using testsupport::TempFolder;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+platform::ShareAddress address(const std::string& typed)
+{
+    return platform::parseShareAddress(typed).value();
+}
+
+// Written the way the kernel writes them: prefix mounts, spaces as \040, one
+// share mounted three times (by name and by address, read-only, for another
+// user), names in any case.
+const std::string kCifsMounts =
+    "29 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+    "61 29 0:52 / /mnt/media rw,relatime shared:40 - cifs //nas/media rw,vers=3.1.1,username=u,uid=0,"
+    "addr=192.0.2.5,file_mode=0755\n"
+    "62 29 0:52 / /mnt/media-ro ro,relatime - cifs //192.0.2.5/media ro,vers=3.1.1,uid=1000,addr=192.0.2.5\n"
+    "66 29 0:52 / /mnt/media-mine rw,relatime - cifs //Nas/media rw,vers=3.1.1,uid=1000,addr=192.0.2.5\n"
+    "63 29 0:53 /projects/2024 /mnt/projects rw,relatime - cifs //NAS/Media/projects/2024 rw,uid=0,addr=192.0.2.5\n"
+    "64 29 0:54 / /mnt/my\\040share rw - smb3 //nas/my\\040share rw,addr=192.0.2.5\n"
+    "65 29 0:55 / /mnt/v6 rw - cifs //v6nas/data rw,addr=fe80:0000:0000:0000:0000:0000:0000:0001%2\n";
+
+// Points gvfs lookups at the test's own folder and works in another folder,
+// until the object goes away.
+class Surroundings {
+public:
+    Surroundings(const std::string& runtimeFolder, const std::string& workingFolder)
+    {
+        ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
+        fs::current_path(workingFolder);
+    }
+    Surroundings(const Surroundings&) = delete;
+    Surroundings& operator=(const Surroundings&) = delete;
+    ~Surroundings()
+    {
+        fs::current_path(m_workingFolder);
+        m_runtimeFolder ? ::setenv("XDG_RUNTIME_DIR", m_runtimeFolder->c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+private:
+    const std::optional<std::string> m_runtimeFolder =
+        std::getenv("XDG_RUNTIME_DIR") ? std::optional<std::string>(std::getenv("XDG_RUNTIME_DIR")) : std::nullopt;
+    const fs::path m_workingFolder = fs::current_path();
+};
+
+} // namespace
+
+TEST(ShareMounts, FindsTheCifsMountThatServesAnAddress)
+{
+    const auto mounts = parseMountInfo(kCifsMounts);
+    int lookups = 0;
+    const auto lookup = [&](const std::string& server) {
+        ++lookups;
+        return server == "files.example" ? std::vector<std::string>{"198.51.100.1", "192.0.2.5"}
+                                         : std::vector<std::string>{"198.51.100.7"};
+    };
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        // By name and by address alike; read-write first, then the user's own.
+        {"\\\\nas\\media\\x", "/mnt/media-mine/x"},
+        {"\\\\192.0.2.5\\media\\x", "/mnt/media-mine/x"},
+        {"\\\\files.example\\MEDIA", "/mnt/media-mine"},
+        // The prefix mount serves only what lies below its prefix.
+        {"\\\\Nas\\media\\PROJECTS\\2024\\q1", "/mnt/projects/q1"},
+        {"\\\\nas\\media\\projects\\2023", "/mnt/media-mine/projects/2023"},
+        {"\\\\nas\\media\\projects", "/mnt/media-mine/projects"},
+        {"smb://nas/my%20share/a", "/mnt/my share/a"},
+        {"smb://[fe80::1]/data", "/mnt/v6"},
+        // The kernel does not show a mount's port.
+        {"smb://nas:1445/media", std::nullopt},
+        {"\\\\nas\\other", std::nullopt},
+        {"\\\\unknown\\media", std::nullopt},
+    };
+    for (const auto& [typed, expected] : cases)
+        EXPECT_EQ(findCifsFolder(address(typed), mounts, lookup, 1000), expected) << typed;
+
+    lookups = 0;
+    findCifsFolder(address("\\\\nas\\my share"), mounts, lookup, 1000);
+    EXPECT_EQ(lookups, 0) << "no mount of that share under another name, so no name lookup";
+}
+
+TEST(ShareMounts, FindsTheGvfsFolderOfAShareWhoeverMountedIt)
+{
+    TempFolder gvfs;
+    for (const char* name : {"smb-share:server=nas,share=media,user=alice", "smb-share:server=nas,share=media",
+                             "smb-share:port=1445,server=nas,share=media", "smb-share:server=%5B%3A%3A1%5D,share=my%20share",
+                             "smb-share:server=127.0.0.1,share=ünï", "sftp:host=nas,user=alice"})
+        fs::create_directory(gvfs.file(name));
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"\\\\NAS\\Media\\sub", "smb-share:server=nas,share=media/sub"},
+        {"smb://alice@nas/media", "smb-share:server=nas,share=media,user=alice"},
+        {"smb://bob@nas/media", "smb-share:server=nas,share=media"},
+        {"smb://nas:1445/MEDIA/x y", "smb-share:port=1445,server=nas,share=media/x y"},
+        {"smb://[::1]/My%20Share", "smb-share:server=%5B%3A%3A1%5D,share=my%20share"},
+        {"\\\\127.0.0.1\\ÜNÏ", "smb-share:server=127.0.0.1,share=ünï"},
+        {"smb://nas:1446/media", std::nullopt},
+        {"\\\\nas\\data", std::nullopt},
+        {"\\\\nas2\\media", std::nullopt},
+    };
+    for (const auto& [typed, expected] : cases)
+        EXPECT_EQ(findGvfsFolder(address(typed), gvfs.path()), expected ? gvfs.file(*expected) : expected) << typed;
+    EXPECT_EQ(findGvfsFolder(address("\\\\nas\\media"), gvfs.file("missing")), std::nullopt);
+}
+
+TEST(ShareMounts, SmbnetfsServesEveryServerFromTheFirstMountThisUserCanEnter)
+{
+    TempFolder mine;
+    const auto mounts = parseMountInfo("70 29 0:60 / /nonexistent/smbnetfs rw - fuse.smbnetfs smbnetfs rw,user_id=1001\n"
+                                       "71 29 0:61 / " + mine.path() + " rw - fuse.smbnetfs smbnetfs rw,user_id=0\n");
+    EXPECT_EQ(platform::findSmbnetfsFolder(address("smb://nas/Media/a"), mounts), mine.path() + "/nas/Media/a");
+}
+
+// Every operation the windows use goes through the same lookup, and an address
+// no mount serves is never taken for a local folder of the same spelling.
+TEST(ShareMounts, FileOperationsFollowTheAddressAndNeverALocalLookalike)
+{
+    std::stringstream mountInfo;
+    mountInfo << std::ifstream("/proc/self/mountinfo").rdbuf();
+    for (const MountEntry& mount : parseMountInfo(mountInfo.str())) {
+        if (mount.fsType == "fuse.smbnetfs" || mount.fsType == "cifs" || mount.fsType == "smb3")
+            GTEST_SKIP() << "this machine has an SMB mount (" << mount.mountPoint << ") that may serve any address";
+    }
+    TempFolder runtime, local, source;
+    const Surroundings surroundings(runtime.path(), local.path());
+    for (const char* lookalike : {"\\\\nas.invalid\\media\\sub", "smb:/nas.invalid/media/sub", "nas.invalid/media/sub"})
+        fs::create_directories(lookalike);
+
+    platform::FileSystemObject fso;
+    EXPECT_EQ(errorOf([&] { fso.GetFolder("\\\\nas.invalid\\media\\sub\\"); }),
+              "\\\\nas.invalid\\media is not mounted. Open smb://nas.invalid/media in the file manager "
+              "(or run: gio mount smb://nas.invalid/media), then try again.");
+    EXPECT_EQ(errorOf([&] { fso.GetFolder("smb://nas.invalid/media/sub\\"); }),
+              "smb://nas.invalid/media is not mounted. Open it in the file manager "
+              "(or run: gio mount smb://nas.invalid/media), then try again.");
+    EXPECT_THROW(fso.GetFolder("//nas.invalid/media/sub"), platform::ShareNotMounted);
+
+    // Now gvfs has the share.
+    const std::string mounted = runtime.file("gvfs/smb-share:server=nas.invalid,share=media");
+    fs::create_directories(mounted + "/sub");
+    testsupport::writeFile(source.file("dummyfile.dum"), "0123456789");
+    EXPECT_NO_THROW(fso.GetFolder("smb://nas.invalid/MEDIA/sub\\"));
+    fso.CopyFile(source.file("dummyfile.dum"), "smb://nas.invalid/MEDIA/sub\\", true);
+    EXPECT_EQ(testsupport::readFile(mounted + "/sub/dummyfile.dum"), "0123456789");
+    EXPECT_EQ(platform::FileLen("\\\\nas.invalid\\media\\sub\\/dummyfile.dum"), 10);
+    platform::DeleteFile("smb://nas.invalid/MEDIA/sub\\/dummyfile.dum");
+    EXPECT_FALSE(fs::exists(mounted + "/sub/dummyfile.dum"));
+}
