@@ -24,6 +24,8 @@ Form2::Form2()
     : forms::Window(design())
 {
     OnClick(Command1, &Form2::Command1_Click, Starts::Work);
+    // The copy's clean-up deletes from the folder in the path box.
+    LockDuringWork(Text1);
 }
 
 void Form2::Form_Load()

@@ -27,10 +27,10 @@ struct Work {
 
 Work* running = nullptr;
 
-void enableWorkStarters(bool enabled)
+void enableLockedControls(bool enabled)
 {
     for (Window* window : Window::LoadedWindows())
-        window->EnableWorkStarters(enabled);
+        window->EnableLockedControls(enabled);
 }
 
 } // namespace
@@ -43,7 +43,7 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
     Work current;
     current.owner = &owner;
     running = &current;
-    enableWorkStarters(false);
+    enableLockedControls(false);
 
     std::thread worker([&current, &work] {
         try {
@@ -63,7 +63,7 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
     worker.join();
 
     running = nullptr;
-    enableWorkStarters(true);
+    enableLockedControls(true);
     if (current.error)
         std::rethrow_exception(current.error);
     if (current.stop.stop_requested())

@@ -13,8 +13,8 @@ class Window;
 // thirty times a second, which is as often as anyone can see a change.
 //
 // Returns when the work is done and rethrows its error. While it runs, the
-// buttons that start work (Window::OnClick with Starts::Work) are disabled in
-// every window. Unloading the owner, or StopWork(), asks the work to stop;
+// buttons that start work and the controls locked during work
+// (Window::LockDuringWork) are disabled in every window. Unloading the owner, or StopWork(), asks the work to stop;
 // RunInBackground then throws platform::Cancelled once the worker has ended,
 // and the owner may be gone by then: the caller touches no control after it.
 void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& work,

@@ -58,7 +58,7 @@ void Window::Load()
     bindControls(true);
     loadedWindows().push_back(this);
     if (WorkRunning())
-        EnableWorkStarters(false);
+        EnableLockedControls(false);
     Form_Load();
 }
 
@@ -102,16 +102,16 @@ void Window::Clicked(std::string_view control)
     const auto handler = m_clickHandlers.find(control);
     if (handler == m_clickHandlers.end())
         return;
-    if (WorkRunning() && m_workStarters.contains(control))
+    if (WorkRunning() && m_lockedDuringWork.contains(control))
         return;
     runGuarded(handler->second);
 }
 
-void Window::EnableWorkStarters(bool enabled)
+void Window::EnableLockedControls(bool enabled)
 {
     if (!Loaded())
         return;
-    for (const std::string& control : m_workStarters)
+    for (const std::string& control : m_lockedDuringWork)
         m_peer->control(control).setEnabled(enabled);
 }
 

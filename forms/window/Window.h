@@ -54,15 +54,15 @@ public:
     // stopped first.
     void CloseRequested();
 
-    // Disables or enables the buttons that start work (see Background.h).
-    void EnableWorkStarters(bool enabled);
+    // Disables or enables the controls locked while work runs (Background.h).
+    void EnableLockedControls(bool enabled);
 
 protected:
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
 
     // Whether a click starts work that runs in the background. Only one piece
-    // of work runs at a time, so such buttons do nothing while one runs.
+    // of work runs at a time, so such buttons are locked while one runs.
     enum class Starts { Nothing, Work };
 
     template <typename Form>
@@ -70,8 +70,12 @@ protected:
     {
         m_clickHandlers[control.Name()] = [this, handler] { (static_cast<Form*>(this)->*handler)(); };
         if (starts == Starts::Work)
-            m_workStarters.insert(control.Name());
+            LockDuringWork(control);
     }
+
+    // Disabled, and deaf to clicks, while any work runs: for what the work
+    // reads again when it ends.
+    void LockDuringWork(const Control& control) { m_lockedDuringWork.insert(control.Name()); }
 
 private:
     friend class Control;
@@ -81,7 +85,7 @@ private:
     const WindowDesign& m_design;
     std::vector<Control*> m_controls;
     std::map<std::string, std::function<void()>, std::less<>> m_clickHandlers;
-    std::set<std::string, std::less<>> m_workStarters;
+    std::set<std::string, std::less<>> m_lockedDuringWork;
     std::unique_ptr<WindowPeer> m_peer;
     bool m_unloading = false;
 };

@@ -104,7 +104,9 @@ TEST(SpeedTest, TheWindowsAnswerDuringARunThatNoClickRepeats)
     bool busyShown = false, startersDisabled = false, aboutOpened = false;
     session.duringCopy([&] {
         busyShown = session.status() == kBusyRed;
+        // The path box too: the copy's clean-up reads it when the copy ends.
         startersDisabled = !session.person->isEnabled(session.forms.form2, "Command1")
+            && !session.person->isEnabled(session.forms.form2, "Text1")
             && !session.person->isEnabled(session.forms.form1, "Command1");
         session.clickCheckSpeed();
         session.person->click(session.forms.form1, "Command1");
@@ -122,6 +124,7 @@ TEST(SpeedTest, TheWindowsAnswerDuringARunThatNoClickRepeats)
     EXPECT_EQ(session.report(), reportBlock(1));
     EXPECT_EQ(session.clock.readings(), 2);
     EXPECT_TRUE(session.person->isEnabled(session.forms.form2, "Command1"));
+    EXPECT_TRUE(session.person->isEnabled(session.forms.form2, "Text1"));
     EXPECT_TRUE(session.person->isEnabled(session.forms.form1, "Command1"));
     EXPECT_TRUE(isTestFileContent(session.testFile()));
 }
