@@ -8,8 +8,8 @@ set -euo pipefail
 packages_for() {
     case "$1" in
         build) echo cmake g++ make qt6-base-dev libgl-dev fonts-liberation2 ;;
-        test) echo googletest libgtest-dev ;;
-        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest ;;
+        test) echo googletest libgtest-dev xvfb xauth xdotool ;;
+        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
         *) echo "unknown package set: $1" >&2; exit 2 ;;
     esac

@@ -294,11 +294,6 @@ TEST(SpeedTest, TextTypedIntoTheReportStaysWithCaretAndScrollPosition)
 
 enum Outcome { Refused, PathError, CopyFailed, Reported };
 
-#ifdef _WIN32
-constexpr Outcome kTrailingSpacesOutcome = Reported;
-#else
-constexpr Outcome kTrailingSpacesOutcome = PathError;
-#endif
 
 struct TypedTarget {
     const char* name;
@@ -350,9 +345,8 @@ INSTANTIATE_TEST_SUITE_P(
         TypedTarget{"bare", "{folder}", "{folder}\\", Reported},
         TypedTarget{"ends in a backslash", "{folder}\\", "{folder}\\", Reported},
         TypedTarget{"ends in a slash", "{folder}/", "{folder}/\\", Reported},
-        // The backslash goes after the spaces, which then belong to the
-        // folder's name; Windows drops trailing spaces from a name.
-        TypedTarget{"trailing spaces", "{folder}  ", "{folder}  \\", kTrailingSpacesOutcome},
+        // The backslash goes after the spaces, which then belong to the folder's name.
+        TypedTarget{"trailing spaces", "{folder}  ", "{folder}  \\", PathError},
         TypedTarget{"missing folder", "{folder}/missing", "{folder}/missing\\", PathError},
         TypedTarget{"a file", "{folder}/notes.txt", "{folder}/notes.txt\\", PathError},
         // The check trims the spaces, the copy does not.

@@ -1,5 +1,5 @@
-// Reads back the version information and the icon that resources/dozozeda.rc
-// links into a program, the way Explorer's Properties page and the taskbar do.
+// Reads back the version information and the icon of Dozozeda.exe (named in
+// DOZOZEDA_EXE), the way Explorer's Properties page and the taskbar do.
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -91,13 +91,16 @@ void checkVersionInformation(const std::wstring& exe)
     }
 }
 
-void checkIcon()
+void checkIcon(const std::wstring& exe)
 {
-    const HMODULE self = ::GetModuleHandleW(nullptr);
+    const HMODULE program
+        = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!program)
+        return expect(false, "the program cannot be opened for its resources");
     // Explorer shows the first icon group; the window icon loads id 1.
     std::vector<ULONG_PTR> groups;
     ::EnumResourceNamesW(
-        self, RT_GROUP_ICON,
+        program, RT_GROUP_ICON,
         [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
             reinterpret_cast<std::vector<ULONG_PTR>*>(found)->push_back(
                 IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0);
@@ -106,10 +109,11 @@ void checkIcon()
         reinterpret_cast<LONG_PTR>(&groups));
     expect(groups == std::vector<ULONG_PTR>{1}, "the icon is not the one icon group, with id 1");
 
-    const HANDLE icon = ::LoadImageW(self, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0);
+    const HANDLE icon = ::LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0);
     expect(icon, "icon 1 does not load at 32x32");
     if (icon)
         ::DestroyIcon(static_cast<HICON>(icon));
+    ::FreeLibrary(program);
 }
 
 } // namespace
@@ -117,9 +121,13 @@ void checkIcon()
 int main()
 {
     std::wstring exe(32768, L'\0');
-    exe.resize(::GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size())));
+    exe.resize(::GetEnvironmentVariableW(L"DOZOZEDA_EXE", exe.data(), static_cast<DWORD>(exe.size())));
+    if (exe.empty()) {
+        std::printf("DOZOZEDA_EXE names no program\n");
+        return 1;
+    }
     checkVersionInformation(exe);
-    checkIcon();
+    checkIcon(exe);
     if (differences == 0)
         std::printf("version information and icon as expected\n");
     return differences == 0 ? 0 : 1;

@@ -1,0 +1,21 @@
+# Fails unless the program imports only from system DLLs that every Windows
+# installation carries: the C runtime is msvcrt, or the Universal CRT that
+# an MSYS2 UCRT64 or MSVC build links.
+set(allowed KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll msvcrt.dll ucrtbase.dll)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${headers}")
+set(imported)
+foreach(line IN LISTS lines)
+    string(REPLACE "DLL Name: " "" name "${line}")
+    list(APPEND imported ${name})
+endforeach()
+set(unexpected ${imported})
+list(REMOVE_ITEM unexpected ${allowed})
+list(FILTER unexpected EXCLUDE REGEX "^api-ms-win-crt-")
+if(NOT imported OR unexpected)
+    message(FATAL_ERROR "Dozozeda.exe imports ${imported}; not allowed: ${unexpected}")
+endif()
+message(STATUS "Dozozeda.exe imports ${imported}")
