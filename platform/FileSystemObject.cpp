@@ -74,6 +74,10 @@ std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::st
         const std::int64_t copied = copyContents(in, out, stop);
         out.sync();
         out.close();
+        // Stopped while the data was being flushed: the copy is whole, but
+        // nobody is left to report it or to remove it afterwards.
+        if (stop.stop_requested())
+            throw Cancelled();
         return copied;
     } catch (const Error& e) {
         out.discard();

@@ -42,8 +42,9 @@ void DeleteFile(const std::string& path)
 std::string removeLeftOver(const std::string& path) noexcept
 {
     try {
-        if (lookupEntry(normalizePath(path)))
-            DeleteFile(path);
+        const std::string file = resolvePath(path);
+        if (lookupEntry(file))
+            removeEntry(file);
         return {};
     } catch (const std::exception& e) {
         return std::string("; what was written could not be removed either (") + e.what() + ")";

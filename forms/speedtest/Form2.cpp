@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "PlatformError.h"
 #include "RunCount.h"
+#include "ShareAddress.h"
 #include "Runtime.h"
 #include "WindowingLayer.h"
 
@@ -75,6 +76,7 @@ void Form2::RunTransfer()
     if (PathError != false)
         return;
     const std::string destination = Text1.Text();
+    std::string copy;
     bool copied = false;
     try {
         Image3.SetPicture(Image2.Picture());
@@ -94,8 +96,11 @@ void Form2::RunTransfer()
         std::chrono::nanoseconds start{}, end{};
         std::int64_t copiedBytes = 0;
         forms::RunInBackground(*this, [&](std::stop_token stop) {
+            // A share address is looked up before the clock starts: finding
+            // the mount (and perhaps a name) is no part of the transfer.
+            copy = platform::resolvePath(destination + "/dummyfile.dum");
             start = clock.now();
-            copiedBytes = FileSys->CopyFile(source, destination, true, stop);
+            copiedBytes = FileSys->CopyFile(source, copy, true, stop);
             end = clock.now();
             copied = true;
         });
@@ -125,8 +130,9 @@ void Form2::RunTransfer()
     } catch (const platform::Cancelled&) {
         // The window was closed during the run. A copy that had already
         // reached the target is removed all the same; the controls are gone.
-        if (copied)
-            platform::removeLeftOver(destination + "/dummyfile.dum");
+        const std::string leftOver = copied ? platform::removeLeftOver(copy) : std::string();
+        if (!leftOver.empty())
+            forms::MsgBox("Transfer failed: the copy was stopped" + leftOver, forms::vbCritical, errorTitle);
     } catch (const std::exception& error) {
         forms::MsgBox(std::string("Transfer failed: ") + error.what(), forms::vbCritical, errorTitle);
     }

@@ -129,44 +129,79 @@ TEST(SpeedTest, TheWindowsAnswerDuringARunThatNoClickRepeats)
     EXPECT_TRUE(isTestFileContent(session.testFile()));
 }
 
-class ClosingDuringARun : public testing::TestWithParam<const char*> {};
+struct Closing {
+    const char* name;
+    bool mainWindow;
+    // When: as the copy starts, or once it is whole but not yet reported.
+    bool afterTheCopy;
+    // Typed as a share address rather than as a folder.
+    bool address;
+    friend void PrintTo(const Closing& row, std::ostream* out) { *out << row.name; }
+};
+
+class ClosingDuringARun : public testing::TestWithParam<Closing> {};
 
 // Closing stops the copy and removes what reached the target before the
 // window goes; closing the main window also removes the test file and ends
 // the program.
 TEST_P(ClosingDuringARun, LeavesNothingOnTheTarget)
 {
-    const std::string closed = GetParam();
+    const Closing& row = GetParam();
     SpeedTestSession session;
     ASSERT_TRUE(session.start());
-    session.duringCopy([&] {
-        session.resumeCopy();
-        if (closed == "speed test")
-            session.closeSpeedTest();
-        else
-            session.person->pressAltF4(session.forms.form1);
-    });
-    session.typeTarget(session.targetFolder());
+    std::string typed = session.targetFolder();
+    std::string folder = session.targetFolder();
+    if (row.address) {
+#ifdef _WIN32
+        // Wine serves the share named in DOZOZEDA_TEST_UNC_SHARE; smb:// turns into it.
+        const char* share = std::getenv("DOZOZEDA_TEST_UNC_SHARE");
+        if (!share)
+            GTEST_SKIP() << "no UNC share in DOZOZEDA_TEST_UNC_SHARE";
+        folder = share;
+        typed = "smb:" + replaced(folder, "\\", "/");
+#else
+        // The folder the GNOME file manager mounts smb://nas/media on.
+        folder = session.target.file("gvfs/smb-share:server=nas,share=media");
+        fs::create_directories(pathOf(folder));
+        setenv("XDG_RUNTIME_DIR", session.targetFolder().c_str(), 1);
+        typed = "smb://nas/media";
+#endif
+    }
+    session.duringCopy(
+        [&] {
+            session.resumeCopy();
+            if (row.mainWindow)
+                session.person->pressAltF4(session.forms.form1);
+            else
+                session.closeSpeedTest();
+        },
+        row.afterTheCopy ? 1 : 0);
+    session.typeTarget(typed);
 
     session.clickCheckSpeed();
 
-    EXPECT_FALSE(session.forms.form2.Loaded());
-    EXPECT_EQ(entries(session.targetFolder()), Strings{});
     EXPECT_EQ(session.messages(), Strings{});
-    if (closed == "speed test") {
-        EXPECT_FALSE(session.programEnded());
-        EXPECT_TRUE(isTestFileContent(session.testFile()));
-    } else {
+    EXPECT_FALSE(session.forms.form2.Loaded());
+    EXPECT_EQ(entries(folder), Strings{});
+    if (row.mainWindow) {
         EXPECT_EQ(session.env.programEnded(), std::optional<int>(0));
         EXPECT_EQ(sizeOf(session.testFile()), -1);
         EXPECT_TRUE(forms::Window::LoadedWindows().empty());
+    } else {
+        EXPECT_FALSE(session.programEnded());
+        EXPECT_TRUE(isTestFileContent(session.testFile()));
     }
+#ifndef _WIN32
+    unsetenv("XDG_RUNTIME_DIR");
+#endif
 }
 
-INSTANTIATE_TEST_SUITE_P(SpeedTest, ClosingDuringARun, testing::Values("speed test", "main window"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return replaced(info.param, " ", "_");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    SpeedTest, ClosingDuringARun,
+    testing::Values(Closing{"speed_test_as_the_copy_starts", false, false, false},
+                    Closing{"main_window_as_the_copy_starts", true, false, false},
+                    Closing{"speed_test_after_the_copy_to_a_share_address", false, true, true}),
+    [](const testing::TestParamInfo<Closing>& info) { return info.param.name; });
 
 // Another copy of the program may rewrite the test file while it is copied;
 // the report must not claim bytes that never went anywhere.
@@ -301,6 +336,7 @@ struct TypedTarget {
     std::string typed;
     std::string completed;
     Outcome outcome;
+    friend void PrintTo(const TypedTarget& row, std::ostream* out) { *out << row.name; }
 };
 
 class TypedTargets : public testing::TestWithParam<TypedTarget> {};

@@ -105,9 +105,9 @@ bool SpeedTestSession::openSpeedTest()
     return forms.form2.Loaded() && person->isWindowShown(forms.form2);
 }
 
-void SpeedTestSession::duringCopy(std::function<void()> task)
+void SpeedTestSession::duringCopy(std::function<void()> task, std::optional<int> reading)
 {
-    std::function<void()>& hook = clock.atReading[clock.readings()];
+    std::function<void()>& hook = clock.atReading[reading.value_or(clock.readings())];
     hook = [this, task = std::move(task), before = std::move(hook)] {
         if (before)
             before();

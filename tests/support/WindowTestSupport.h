@@ -95,12 +95,13 @@ public:
     // Returns when the run has ended, as the click does for a person.
     void clickCheckSpeed() { person->click(forms.form2, "Command1"); }
     void closeSpeedTest() { person->closeWindow(forms.form2); }
-    // Has the next copy wait, right after the clock's first reading, until
-    // `task` has run on the user-interface thread, as a person would act while
-    // the copy runs. The copy goes on when the task returns, or as soon as it
-    // calls resumeCopy(). The copy gives up waiting after ten seconds. An
-    // action already set for that reading runs first, on the copy's thread.
-    void duringCopy(std::function<void()> task);
+    // Has the next copy wait, right after the clock's first reading (or the
+    // given one), until `task` has run on the user-interface thread, as a
+    // person would act while the copy runs. The copy goes on when the task
+    // returns, or as soon as it calls resumeCopy(). The copy gives up waiting
+    // after ten seconds. An action already set for that reading runs first,
+    // on the copy's thread.
+    void duringCopy(std::function<void()> task, std::optional<int> reading = std::nullopt);
     void resumeCopy();
 
     std::string targetText() const { return person->read(forms.form2, "Text1"); }
