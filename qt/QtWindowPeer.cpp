@@ -175,12 +175,14 @@ void QtWindowPeer::createControl(const forms::ControlDesign& design, QWidget* co
 {
     const QString caption = fromUtf8(design.caption);
     const std::string name = design.name;
+    // The widgets, and so their connections, may outlive this peer by a moment.
+    EventForwarder* const events = m_events;
     std::unique_ptr<QtControlPeer> peer;
     QWidget* widget = nullptr;
     switch (design.kind) {
     case ControlKind::CommandButton: {
         auto* button = new QPushButton(caption, container);
-        QObject::connect(button, &QPushButton::clicked, m_events, [this, name] { m_events->clicked(name); });
+        QObject::connect(button, &QPushButton::clicked, events, [events, name] { events->clicked(name); });
         widget = button;
         peer = std::make_unique<QtCaptionPeer>(button);
         break;
@@ -189,9 +191,9 @@ void QtWindowPeer::createControl(const forms::ControlDesign& design, QWidget* co
         auto* option = new QRadioButton(caption, container);
         // An option counts as chosen whenever it becomes selected, by mouse,
         // keyboard or a screen reader, which toggles without clicking.
-        QObject::connect(option, &QRadioButton::toggled, m_events, [this, name](bool selected) {
+        QObject::connect(option, &QRadioButton::toggled, events, [events, name](bool selected) {
             if (selected)
-                m_events->clicked(name);
+                events->clicked(name);
         });
         widget = option;
         peer = std::make_unique<QtCaptionPeer>(option);
@@ -239,7 +241,7 @@ void QtWindowPeer::createControl(const forms::ControlDesign& design, QWidget* co
     case ControlKind::MenuItem: {
         QAction* action = static_cast<QMainWindow*>(m_widget.data())->menuBar()->addAction(caption);
         action->setObjectName(fromUtf8(name));
-        QObject::connect(action, &QAction::triggered, m_events, [this, name] { m_events->clicked(name); });
+        QObject::connect(action, &QAction::triggered, events, [events, name] { events->clicked(name); });
         m_controls[name] = std::make_unique<QtMenuItemPeer>(action);
         return;
     }

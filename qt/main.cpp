@@ -1,6 +1,7 @@
 #include "Forms.h"
 
 #include "CompactFont.h"
+#include "HandlerGuard.h"
 #include "QtWindowingLayer.h"
 #include "TerminationSignals.h"
 #include "UserDataFolder.h"
@@ -30,6 +31,6 @@ int main(int argc, char* argv[])
         else
             QCoreApplication::exit(0);
     });
-    forms.form1.Show();
+    forms::runGuarded([&forms] { forms.form1.Show(); });
     return QApplication::exec();
 }

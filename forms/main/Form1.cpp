@@ -83,11 +83,16 @@ void Form1::CreateDummyFile()
         forms::RunInBackground(
             *this, [&](std::stop_token stop) { WriteDummyFile(blocks, written, stop); },
             [&] { ProgressBar1.SetValue(static_cast<float>(std::max(1, written.load()))); });
+    } catch (const platform::Cancelled&) {
+        // Closing the window stopped the write and took the file with it.
+        Block.clear();
+        return;
     } catch (const std::exception& error) {
         Block.clear();
-        // Closing the window stopped the write; there is nobody left to tell.
-        if (Loaded() && !dynamic_cast<const platform::Cancelled*>(&error))
+        if (Loaded())
             RecoverFromFailedWrite(error);
+        else
+            forms::MsgBox(error.what(), forms::vbCritical, errorTitle);
         return;
     }
     ProgressBar1.SetValue(static_cast<float>(blocks));

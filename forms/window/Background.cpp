@@ -43,6 +43,17 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
     Work current;
     current.owner = &owner;
     running = &current;
+    struct Done {
+        ~Done()
+        {
+            running = nullptr;
+            try {
+                enableLockedControls(true);
+            } catch (...) {
+                // A window whose controls cannot be reached is being torn down.
+            }
+        }
+    } done;
     enableLockedControls(false);
 
     std::thread worker([&current, &work] {
@@ -59,11 +70,15 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
         if (everyTick && owner.Loaded())
             runGuarded(everyTick);
     };
-    layer().processEventsUntil([&current] { return current.finished.load(); }, kTick, tick);
+    try {
+        layer().processEventsUntil([&current] { return current.finished.load(); }, kTick, tick);
+    } catch (...) {
+        current.stop.request_stop();
+        worker.join();
+        throw;
+    }
     worker.join();
 
-    running = nullptr;
-    enableLockedControls(true);
     if (current.error)
         std::rethrow_exception(current.error);
     if (current.stop.stop_requested())

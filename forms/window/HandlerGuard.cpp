@@ -1,5 +1,6 @@
 #include "HandlerGuard.h"
 
+#include "Background.h"
 #include "MessageBox.h"
 #include "WindowingLayer.h"
 
@@ -37,6 +38,8 @@ void runGuarded(const std::function<void()>& handler)
 
 void endProgram(int status)
 {
+    // A worker must not outlive the event loop that waits for it.
+    StopWork();
     if (endProgramHandler())
         endProgramHandler()(status);
     else
