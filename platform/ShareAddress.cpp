@@ -15,7 +15,6 @@ namespace platform {
 
 namespace {
 
-constexpr unsigned kSmbPort = 445;
 
 const std::string kExample = "\\\\server\\share\\folder or smb://server/share/folder";
 

@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// SMB's own port; an address or a mount without a port means this one.
+constexpr unsigned kSmbPort = 445;
+
 // A network share the way people write it: \\server\share\folder (either
 // separator) or smb://[domain;][user[:password]@]server[:port]/share/folder.
 struct ShareAddress {

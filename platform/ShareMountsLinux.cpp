@@ -22,7 +22,6 @@ namespace platform {
 
 namespace {
 
-constexpr unsigned kSmbPort = 445;
 
 // "\040" and the like; anything else is kept as it is.
 std::string unescapeOctal(std::string_view text)

@@ -63,11 +63,6 @@ void QtControlPeer::appendText(std::string_view)
     unsupported(m_widget, "text to append to");
 }
 
-bool QtControlPeer::isVisible() const
-{
-    return !m_widget->isHidden();
-}
-
 void QtControlPeer::setVisible(bool visible)
 {
     m_widget->setVisible(visible);
@@ -178,11 +173,6 @@ std::string QtMenuItemPeer::text() const
 void QtMenuItemPeer::setText(const std::string& text)
 {
     m_action->setText(fromUtf8(text));
-}
-
-bool QtMenuItemPeer::isVisible() const
-{
-    return m_action->isVisible();
 }
 
 void QtMenuItemPeer::setVisible(bool visible)

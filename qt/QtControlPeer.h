@@ -24,7 +24,6 @@ public:
     std::string text() const override;
     void setText(const std::string& text) override;
     void appendText(std::string_view text) override;
-    bool isVisible() const override;
     void setVisible(bool visible) override;
     void setEnabled(bool enabled) override;
     void setPicture(forms::PictureId picture) override;
@@ -95,7 +94,6 @@ public:
     explicit QtMenuItemPeer(QAction* action);
     std::string text() const override;
     void setText(const std::string& text) override;
-    bool isVisible() const override;
     void setVisible(bool visible) override;
     void setEnabled(bool enabled) override;
     void refresh() override;

@@ -49,12 +49,6 @@ void Win32ControlPeer::appendText(std::string_view)
     unsupported(m_handle, "text to append to");
 }
 
-bool Win32ControlPeer::isVisible() const
-{
-    // The control's own flag: a control of a hidden window still counts as visible.
-    return (::GetWindowLongW(m_handle, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
 void Win32ControlPeer::setVisible(bool visible)
 {
     ::ShowWindow(m_handle, visible ? SW_SHOWNA : SW_HIDE);
@@ -203,11 +197,6 @@ void Win32MenuItemPeer::setText(const std::string& text)
         ::ModifyMenuW(m_menu, m_id, MF_BYCOMMAND | MF_STRING | (m_enabled ? MF_ENABLED : MF_GRAYED), m_id,
                       m_caption.c_str());
     refresh();
-}
-
-bool Win32MenuItemPeer::isVisible() const
-{
-    return m_visible;
 }
 
 // A menu entry cannot be hidden, only taken out of the bar and put back.

@@ -21,7 +21,6 @@ public:
     std::string text() const override;
     void setText(const std::string& text) override;
     void appendText(std::string_view text) override;
-    bool isVisible() const override;
     void setVisible(bool visible) override;
     void setEnabled(bool enabled) override;
     void setPicture(forms::PictureId picture) override;
@@ -66,7 +65,6 @@ public:
     Win32MenuItemPeer(HWND__* window, HMENU__* menu, unsigned id);
     std::string text() const override;
     void setText(const std::string& text) override;
-    bool isVisible() const override;
     void setVisible(bool visible) override;
     void setEnabled(bool enabled) override;
     void refresh() override;

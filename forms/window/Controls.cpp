@@ -27,19 +27,9 @@ void Control::attach(ControlPeer* peer, const ControlDesign&)
     m_peer = peer;
 }
 
-bool Control::Visible() const
-{
-    return peer().isVisible();
-}
-
 void Control::SetVisible(bool visible)
 {
     peer().setVisible(visible);
-}
-
-void Control::SetEnabled(bool enabled)
-{
-    peer().setEnabled(enabled);
 }
 
 void Control::Refresh()

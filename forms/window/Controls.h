@@ -22,9 +22,7 @@ public:
 
     const std::string& Name() const { return m_name; }
 
-    bool Visible() const;
     void SetVisible(bool visible);
-    void SetEnabled(bool enabled);
     // Repaints the control now.
     void Refresh();
 

@@ -23,7 +23,6 @@ public:
     // with what the box already holds.
     virtual void appendText(std::string_view text) = 0;
 
-    virtual bool isVisible() const = 0;
     virtual void setVisible(bool visible) = 0;
     virtual void setEnabled(bool enabled) = 0;
 

@@ -192,6 +192,7 @@ struct FailingDisk {
     // A good test file already lies on the disk.
     bool rewrite;
     const char* reason;
+    friend void PrintTo(const FailingDisk& row, std::ostream* out) { *out << row.name; }
 };
 
 class FailedWrite : public MainWindow, public testing::WithParamInterface<FailingDisk> {};

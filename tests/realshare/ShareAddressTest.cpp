@@ -65,6 +65,7 @@ struct Typed {
     const char* name;
     bool throughGvfs;
     bool asUrl;
+    friend void PrintTo(const Typed& row, std::ostream* out) { *out << row.name; }
 };
 
 class TypedAddress : public ShareAddress, public testing::WithParamInterface<Typed> {};

@@ -276,7 +276,7 @@ public:
 
     std::string read(const forms::Window& window, const std::string& control) const override
     {
-        return window.Peer()->control(control).text();
+        return windowText(controlOf(window, control));
     }
 
     std::string caption(const forms::Window& window) const override
@@ -286,7 +286,8 @@ public:
 
     bool isShown(const forms::Window& window, const std::string& control) const override
     {
-        return window.Peer()->control(control).isVisible();
+        // The control's own flag: a control of a hidden window still counts.
+        return (::GetWindowLongW(controlOf(window, control), GWL_STYLE) & WS_VISIBLE) != 0;
     }
 
     bool isEnabled(const forms::Window& window, const std::string& control) const override
