@@ -19,6 +19,12 @@ int fd(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
+const char* systemPath(const std::string& path)
+{
+    refuseNul(path);
+    return path.c_str();
+}
+
 EntryInfo toEntryInfo(const struct stat& st)
 {
     EntryInfo info;
@@ -34,7 +40,7 @@ EntryInfo toEntryInfo(const struct stat& st)
 std::optional<EntryInfo> lookup(const std::string& path, bool followLink)
 {
     struct stat st {};
-    const int rc = followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    const int rc = followLink ? ::stat(systemPath(path), &st) : ::lstat(systemPath(path), &st);
     if (rc == 0)
         return toEntryInfo(st);
     if (errno == ENOENT || errno == ENOTDIR)
@@ -61,7 +67,7 @@ std::optional<EntryInfo> lookupTarget(const std::string& path)
 
 void removeEntry(const std::string& path)
 {
-    if (::unlink(path.c_str()) != 0)
+    if (::unlink(systemPath(path)) != 0)
         throwSystemError("delete", path);
 }
 
@@ -69,7 +75,7 @@ bool isWritableFolder(const std::string& folder)
 {
     // access() also answers EROFS for a read-only mount, which matters when
     // running as root, where permission bits are not enforced.
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return ::access(systemPath(folder), W_OK | X_OK) == 0;
 }
 
 std::string executablePath()
@@ -102,7 +108,7 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
     }
     int handle;
     do {
-        handle = ::open(path.c_str(), flags, 0666);
+        handle = ::open(systemPath(path), flags, 0666);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0)
         throwSystemError(action, path);

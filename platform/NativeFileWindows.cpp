@@ -40,6 +40,12 @@ std::wstring widen(const std::string& text)
     return result;
 }
 
+std::wstring systemPath(const std::string& path)
+{
+    refuseNul(path);
+    return widen(path);
+}
+
 std::string narrow(const wchar_t* text, std::size_t size)
 {
     if (size == 0)
@@ -121,7 +127,7 @@ bool isFolderLink(const std::wstring& name)
 
 std::optional<EntryInfo> lookup(const std::string& path, bool followLink)
 {
-    const HANDLE handle = openEntry(widen(path), followLink);
+    const HANDLE handle = openEntry(systemPath(path), followLink);
     if (handle == INVALID_HANDLE_VALUE) {
         if (isMissing(::GetLastError()))
             return std::nullopt;
@@ -184,7 +190,7 @@ std::optional<EntryInfo> lookupTarget(const std::string& path)
 
 void removeEntry(const std::string& path)
 {
-    const std::wstring name = widen(path);
+    const std::wstring name = systemPath(path);
     if (::DeleteFileW(name.c_str()))
         return;
     // A link to a folder is itself a folder entry to Windows: DeleteFileW
@@ -204,7 +210,7 @@ bool isWritableFolder(const std::string& folder)
     // Permissions on Windows are ACLs, read-only media and shares with their
     // own rules; creating a file is the only question every one of them answers.
     static std::atomic<unsigned> counter{0};
-    std::wstring base = widen(folder);
+    std::wstring base = systemPath(folder);
     if (!base.empty() && base.back() != L'\\' && base.back() != L'/')
         base += L'\\';
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -265,7 +271,7 @@ NativeFile NativeFile::open(const std::string& path, Mode mode)
         action = "create";
         break;
     }
-    const HANDLE handle = ::CreateFileW(widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
+    const HANDLE handle = ::CreateFileW(systemPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         throwSystemError(action, path);
     NativeFile file(reinterpret_cast<std::intptr_t>(handle), path);

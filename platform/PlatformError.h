@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
@@ -13,14 +15,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Work that was asked to stop before it was done; whatever it had written is
-// gone again. Nobody needs to be told: the person asked for it.
+// Work that was asked to stop before it was done. Whatever it had written is
+// gone again, unless leftOver() says why it could not be removed: then
+// somebody has to be told, though the person asked for the stop.
 class Cancelled : public Error {
 public:
-    Cancelled()
-        : Error("Stopped before it was done")
+    explicit Cancelled(std::string leftOver = {})
+        : Error("Stopped before it was done" + leftOver)
+        , m_leftOver(std::move(leftOver))
     {
     }
+    const std::string& leftOver() const { return m_leftOver; }
+
+private:
+    std::string m_leftOver;
 };
 
 // A share address that no mount on this machine serves. The text says which
@@ -31,12 +39,20 @@ public:
     using Error::Error;
 };
 
+// A path as a message quotes it: in single quotes, without the password of a
+// share address, a NUL shown as \0.
+std::string quotedPath(std::string_view path);
+
 // "Cannot <action> '<path>': <reason>" with the reason taken from the last
 // system error code (errno, or GetLastError() on Windows).
 [[noreturn]] void throwSystemError(const std::string& action, const std::string& path);
 
 // Same, with a portable reason.
 [[noreturn]] void throwError(const std::string& action, const std::string& path, std::errc reason);
+
+// Throws for a path that holds a NUL: the system would read it only up to
+// there, and so reach another file than the one named.
+void refuseNul(const std::string& path);
 
 // The operating system's text for the last error of the calling thread.
 std::string lastSystemErrorText();

@@ -69,7 +69,7 @@ std::string chooseProgramFolder(const std::string& executableFolder,
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(std::u8string(folder.begin(), folder.end())), error);
     if (error)
-        throw Error("Cannot create the folder '" + folder + "': " + error.message());
+        throw Error("Cannot create the folder " + quotedPath(folder) + ": " + error.message());
     return folder;
 }
 

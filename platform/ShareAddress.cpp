@@ -15,19 +15,25 @@ namespace platform {
 
 namespace {
 
-
 const std::string kExample = "\\\\server\\share\\folder or smb://server/share/folder";
+
+constexpr std::string_view kScheme = "smb:";
+
+bool hasSchemeAt(std::string_view text, std::size_t at)
+{
+    if (text.size() - at < kScheme.size())
+        return false;
+    for (std::size_t i = 0; i < kScheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) != kScheme[i])
+            return false;
+    }
+    return true;
+}
 
 bool startsWithSmbScheme(std::string_view path)
 {
-    constexpr std::string_view scheme = "smb:";
-    if (path.size() < scheme.size() + 2)
-        return false;
-    for (std::size_t i = 0; i < scheme.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(path[i])) != scheme[i])
-            return false;
-    }
-    return isSeparator(path[scheme.size()]) && isSeparator(path[scheme.size() + 1]);
+    return path.size() >= kScheme.size() + 2 && hasSchemeAt(path, 0) && isSeparator(path[kScheme.size()])
+        && isSeparator(path[kScheme.size() + 1]);
 }
 
 int hexValue(char c)
@@ -54,6 +60,41 @@ std::string percentDecode(std::string_view text)
         } else {
             result += text[i];
         }
+    }
+    return result;
+}
+
+std::string withoutPassword(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!hasSchemeAt(text, i)) {
+            result += text[i++];
+            continue;
+        }
+        // Spaces before it, one separator or two, either kind: a path that
+        // missed the address parser on its way to an error message still
+        // carries the password.
+        std::size_t authority = i + kScheme.size();
+        while (authority < text.size() && isSeparator(text[authority]))
+            ++authority;
+        std::size_t end = authority;
+        while (end < text.size() && !isSeparator(text[end]))
+            ++end;
+        result.append(text.substr(i, authority - i));
+        const std::string_view host = text.substr(authority, end - authority);
+        // As the parser reads it: the user-info ends at the last '@'.
+        const auto at = host.rfind('@');
+        const auto colon = at == std::string_view::npos ? at : host.substr(0, at).find(':');
+        if (colon == std::string_view::npos) {
+            result.append(host);
+        } else {
+            result.append(host.substr(0, colon));
+            result.append(host.substr(at));
+        }
+        i = end;
     }
     return result;
 }
@@ -95,7 +136,33 @@ std::vector<std::string_view> splitOnSeparators(std::string_view text)
 
 [[noreturn]] void throwIncomplete(std::string_view typed, const std::string& what)
 {
-    throw Error("Cannot use '" + std::string(typed) + "' as a share: " + what + "; write it as " + kExample);
+    throw Error("Cannot use " + quotedPath(typed) + " as a share: " + what + "; write it as " + kExample);
+}
+
+bool isControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A decoded name must stay one name: an escaped separator would split it
+// again on the way to the mount, and a NUL would cut the path short.
+void checkName(std::string_view typed, std::string_view part, const std::string& name)
+{
+    if (std::any_of(name.begin(), name.end(), isSeparator))
+        throwIncomplete(typed, "the name '" + std::string(part) + "' holds an escaped separator");
+    if (std::any_of(name.begin(), name.end(), isControl))
+        throwIncomplete(typed, "the name '" + std::string(part) + "' holds a control character");
+}
+
+// The mount holds one folder per server and share: ".." there would climb out of it.
+void checkServerOrShare(std::string_view typed, std::string_view part, const std::string& name, const char* what)
+{
+    if (name.empty())
+        throwIncomplete(typed, std::string("it names no ") + what);
+    checkName(typed, part, name);
+    if (name == "." || name == "..")
+        throwIncomplete(typed, "'" + name + "' cannot name a " + what);
 }
 
 // Fills in share and folders from the components after the server.
@@ -105,12 +172,13 @@ void takeSharePath(ShareAddress& address, const std::vector<std::string_view>& p
         throwIncomplete(typed, "it names no share");
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string name = decode ? percentDecode(parts[i]) : std::string(parts[i]);
-        // An escaped separator would split the name again on the way to the mount.
-        if (std::any_of(name.begin(), name.end(), isSeparator))
-            throwIncomplete(typed, "the name '" + std::string(parts[i]) + "' holds an escaped separator");
         if (i == 0) {
+            checkServerOrShare(typed, parts[i], name, "share");
             address.share = std::move(name);
-        } else if (name == "..") {
+            continue;
+        }
+        checkName(typed, parts[i], name);
+        if (name == "..") {
             if (!address.folders.empty())
                 address.folders.pop_back();
         } else if (name != ".") {
@@ -162,8 +230,7 @@ ShareAddress parseUrl(std::string_view path)
             address.port = number;
     }
     address.server = percentDecode(host);
-    if (address.server.empty())
-        throwIncomplete(path, "it names no server");
+    checkServerOrShare(path, host, address.server, "server");
 
     takeSharePath(address, splitOnSeparators(std::string_view(authorityEnd, rest.end())), true, path);
     return address;
@@ -174,6 +241,7 @@ ShareAddress parseUnc(std::string_view path)
     const auto parts = splitOnSeparators(path);
     ShareAddress address;
     address.server = std::string(parts.front());
+    checkServerOrShare(path, parts.front(), address.server, "server");
     takeSharePath(address, {parts.begin() + 1, parts.end()}, false, path);
     return address;
 }

@@ -1,5 +1,7 @@
 #include "ShareMounts.h"
 
+#include "PlatformError.h"
+
 #include <arpa/inet.h>
 #include <locale.h>
 #include <netdb.h>
@@ -21,7 +23,6 @@
 namespace platform {
 
 namespace {
-
 
 // "\040" and the like; anything else is kept as it is.
 std::string unescapeOctal(std::string_view text)
@@ -92,14 +93,26 @@ bool sameServer(const std::string& a, const std::string& b)
     return !address.empty() && address == canonicalAddress(b);
 }
 
-std::string joinBelow(std::string folder, const std::vector<std::string>& names, std::size_t from = 0)
+// The names below a mount's folder, joined. Whatever the names hold, the
+// result stays inside that folder: a copy sent beside the mount would land on
+// the local disk and be timed as the network's.
+std::string joinBelow(const std::string& mount, const std::vector<std::string>& names, std::size_t from = 0)
 {
-    for (std::size_t i = from; i < names.size(); ++i) {
-        if (!folder.ends_with('/'))
-            folder += '/';
-        folder += names[i];
-    }
-    return folder;
+    namespace fs = std::filesystem;
+    fs::path folder(mount);
+    for (std::size_t i = from; i < names.size(); ++i)
+        folder /= fs::path(names[i]).relative_path();
+    const fs::path base = fs::path(mount).lexically_normal();
+    const fs::path joined = folder.lexically_normal();
+    const fs::path inside = joined.lexically_relative(base);
+    if (inside.empty() || *inside.begin() == "..")
+        throw Error("Cannot use " + quotedPath(joined.string()) + " for a share: it lies outside the mount "
+                    + quotedPath(mount) + " it was looked up in");
+    std::string result = joined.string();
+    // "/mnt/x/." for the mount itself reads better without the dot.
+    if (result.size() > 1 && result.ends_with('/'))
+        result.pop_back();
+    return result;
 }
 
 std::vector<std::string> addressesOf(const std::string& server)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using platform::findCifsFolder;
@@ -127,6 +128,30 @@ TEST(ShareMounts, SmbnetfsServesEveryServerFromTheFirstMountThisUserCanEnter)
     const auto mounts = parseMountInfo("70 29 0:60 / /nonexistent/smbnetfs rw - fuse.smbnetfs smbnetfs rw,user_id=1001\n"
                                        "71 29 0:61 / " + mine.path() + " rw - fuse.smbnetfs smbnetfs rw,user_id=0\n");
     EXPECT_EQ(platform::findSmbnetfsFolder(address("smb://nas/Media/a"), mounts), mine.path() + "/nas/Media/a");
+}
+
+// The parser lets no ".." through; should one come anyway, each kind of
+// mount still refuses a folder outside itself.
+TEST(ShareMounts, ALookupNeverLeavesTheMountItWasMadeIn)
+{
+    TempFolder smbnetfs, gvfs;
+    fs::create_directory(gvfs.file("smb-share:server=nas,share=media"));
+    const auto mounts = parseMountInfo("70 29 0:60 / " + smbnetfs.path() + " rw - fuse.smbnetfs smbnetfs rw,user_id=0\n"
+                                       "61 29 0:52 / /mnt/media rw - cifs //nas/media rw,addr=192.0.2.5\n");
+    const auto none = [](const std::string&) { return std::vector<std::string>{}; };
+    const platform::ShareAddress climbing{false, "..", std::nullopt, "", "..", {"victim"}};
+    const platform::ShareAddress deep{false, "nas", std::nullopt, "", "media", {"..", "..", "..", "victim"}};
+
+    for (const auto& lookup : std::initializer_list<std::function<void()>>{
+             [&] { platform::findSmbnetfsFolder(climbing, mounts); },
+             [&] { platform::findSmbnetfsFolder(deep, mounts); }, [&] { findGvfsFolder(deep, gvfs.path()); },
+             [&] { findCifsFolder(platform::ShareAddress{false, "nas", std::nullopt, "", "media", {"..", "x"}}, mounts, none, 0); }}) {
+        const std::string error = errorOf(lookup);
+        EXPECT_NE(error.find("it lies outside the mount"), std::string::npos) << error;
+    }
+    // What stays inside is fine, spelled however.
+    EXPECT_EQ(platform::findSmbnetfsFolder(platform::ShareAddress{false, "nas", std::nullopt, "", "media", {"a", "..", "b"}}, mounts),
+              smbnetfs.path() + "/nas/media/b");
 }
 
 // Every operation the windows use goes through the same lookup, and an address
