@@ -34,7 +34,7 @@ std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& pa
 {
     const std::string file = resolvePath(path);
     if (mode != IOMode::ForWriting)
-        throw Error("Cannot open '" + file + "': only writing is supported");
+        throw Error("Cannot open " + quotedPath(file) + ": only writing is supported");
     if (!create && !lookupTarget(file))
         throwError("open for writing", file, std::errc::no_such_file_or_directory);
     return std::make_shared<TextStream>(NativeFile::open(file, NativeFile::Mode::WriteTruncate));
@@ -60,8 +60,8 @@ std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::st
 
     if (const auto existing = lookupEntry(to)) {
         if (existing->identity == in.identity())
-            throw Error("Cannot copy '" + from + "' to '" + to
-                        + "': it is the same file; choose a folder other than the program's own");
+            throw Error("Cannot copy " + quotedPath(from) + " to " + quotedPath(to)
+                        + ": it is the same file; choose a folder other than the program's own");
         if (!overwrite)
             throwError("create", to, std::errc::file_exists);
         if (existing->type == EntryType::Directory)
@@ -79,6 +79,9 @@ std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::st
         if (stop.stop_requested())
             throw Cancelled();
         return copied;
+    } catch (const Cancelled&) {
+        out.discard();
+        throw Cancelled(removeLeftOver(to));
     } catch (const Error& e) {
         out.discard();
         const std::string leftOver = removeLeftOver(to);

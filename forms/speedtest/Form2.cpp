@@ -1,16 +1,14 @@
 #include "Form2.h"
 
 #include "Background.h"
-#include "Clock.h"
 #include "DummyFile.h"
 #include "MessageBox.h"
 #include "PlatformError.h"
 #include "RunCount.h"
-#include "ShareAddress.h"
 #include "Runtime.h"
+#include "TimedCopy.h"
 #include "WindowingLayer.h"
 
-#include <chrono>
 #include <cstdint>
 
 using forms::FormatNumber;
@@ -55,12 +53,26 @@ void Form2::NormalizeTargetPath()
         Text1.SetText(path + '\\');
 }
 
+// The folder as the check, the copy and the clean-up all read it. Leading
+// spaces are no part of a folder's name: a copy that kept them would go
+// elsewhere than the folder just checked.
+std::string Form2::TargetPath()
+{
+    return platform::Trim(Text1.Text());
+}
+
+// The lookup runs in the background like the copy: a share whose server has
+// gone away holds it for as long as the file system waits.
 void Form2::CheckTargetPath()
 {
     const std::string pathError = "Path error!, check your path and try again!";
+    const std::string folder = TargetPath();
     try {
-        FileSys->GetFolder(platform::Trim(Text1.Text()));
+        forms::RunInBackground(*this, [&](std::stop_token) { FileSys->GetFolder(folder); });
         PathError = false;
+    } catch (const platform::Cancelled&) {
+        // The window was closed during the check; no run follows it.
+        PathError = true;
     } catch (const platform::ShareNotMounted& error) {
         // The path may be right: the person has to mount the share, and is told how.
         forms::MsgBox(pathError + "\r\n" + error.what(), forms::vbCritical, errorTitle);
@@ -75,9 +87,8 @@ void Form2::RunTransfer()
 {
     if (PathError != false)
         return;
-    const std::string destination = Text1.Text();
-    std::string copy;
-    bool copied = false;
+    const std::string destination = TargetPath() + "/dummyfile.dum";
+    RemoteCopy.clear();
     try {
         Image3.SetPicture(Image2.Picture());
         CountRun(TransferCount);
@@ -89,30 +100,22 @@ void Form2::RunTransfer()
         Refresh();
         Text1.Refresh();
 
-        // The copy runs on a worker thread while the windows stay responsive.
-        // The clock brackets it there and nowhere else, and it ends when the
-        // data is on the target's storage, not when a local cache has taken it.
-        const platform::Clock& clock = platform::clock();
-        std::chrono::nanoseconds start{}, end{};
-        std::int64_t copiedBytes = 0;
+        // The copy runs on a worker thread while the windows stay responsive;
+        // the clock brackets it there and nowhere else.
+        measure::CopyTiming timing;
         forms::RunInBackground(*this, [&](std::stop_token stop) {
-            // A share address is looked up before the clock starts: finding
-            // the mount (and perhaps a name) is no part of the transfer.
-            copy = platform::resolvePath(destination + "/dummyfile.dum");
-            start = clock.now();
-            copiedBytes = FileSys->CopyFile(source, copy, true, stop);
-            end = clock.now();
-            copied = true;
+            timing = measure::timeCopy(source, destination, stop);
+            RemoteCopy = timing.copy;
         });
         // Another program may have rewritten the test file since its length
         // was read: a rate for bytes that were not copied would be a lie.
-        if (copiedBytes != size) {
+        if (timing.bytes != size) {
             DeleteRemoteFile();
-            throw platform::Error("The test file changed while it was copied: " + platform::IntToText(copiedBytes)
+            throw platform::Error("The test file changed while it was copied: " + platform::IntToText(timing.bytes)
                                   + " bytes were copied, not " + platform::IntToText(size)
                                   + ". Write it again, then check again.");
         }
-        const double elapsed = platform::elapsedSeconds(start, end, clock.resolution());
+        const double elapsed = timing.seconds();
 
         const double bytes = static_cast<double>(size);
         AppendReportLine("Filesize:" + FormatNumber(bytes) + " bytes");
@@ -127,10 +130,18 @@ void Form2::RunTransfer()
 
         Image3.SetPicture(Image1.Picture());
         DeleteRemoteFile();
-    } catch (const platform::Cancelled&) {
-        // The window was closed during the run. A copy that had already
-        // reached the target is removed all the same; the controls are gone.
-        const std::string leftOver = copied ? platform::removeLeftOver(copy) : std::string();
+    } catch (const platform::Cancelled& stopped) {
+        // The window was closed during the run, and the controls may be gone.
+        // The copy removed what it had written, unless it reached its end
+        // just as the stop came: then it is removed here.
+        std::string leftOver = stopped.leftOver();
+        if (!RemoteCopy.empty()) {
+            try {
+                forms::RunInBackground(*this, [&](std::stop_token) { leftOver = platform::removeLeftOver(RemoteCopy); });
+            } catch (const platform::Cancelled&) {
+                // Closed again meanwhile; the removal still ran to its end.
+            }
+        }
         if (!leftOver.empty())
             forms::MsgBox("Transfer failed: the copy was stopped" + leftOver, forms::vbCritical, errorTitle);
     } catch (const std::exception& error) {
@@ -141,7 +152,10 @@ void Form2::RunTransfer()
 void Form2::DeleteRemoteFile()
 {
     try {
-        platform::DeleteFile(Text1.Text() + "/dummyfile.dum");
+        forms::RunInBackground(*this, [this](std::stop_token) { platform::DeleteFile(RemoteCopy); });
+    } catch (const platform::Cancelled&) {
+        // The window was closed meanwhile; a delete cannot be cut short, and
+        // this one ran to its end.
     } catch (const std::exception&) {
         forms::MsgBox("Error deleting remote dummyfile! Check your permission settings!", forms::vbCritical,
                       errorTitle);

@@ -28,10 +28,14 @@ private:
     void RunTransfer();
     void DeleteRemoteFile();
     void AppendReportLine(const std::string& line);
+    std::string TargetPath();
 
     std::int16_t TransferCount = 0;
     std::shared_ptr<platform::FileSystemObject> FileSys;
     std::optional<bool> PathError;
+    // Where the latest copy went, as the copy found it; the clean-up deletes
+    // this rather than look the typed address up a second time.
+    std::string RemoteCopy;
 
     forms::TextBox Text2{*this, "Text2"};
     forms::TextBox Text1{*this, "Text1"};

@@ -1,0 +1,33 @@
+#include "TimedCopy.h"
+
+#include "Clock.h"
+#include "FileSystemObject.h"
+#include "PlatformError.h"
+#include "Runtime.h"
+#include "ShareAddress.h"
+
+namespace measure {
+
+double CopyTiming::seconds() const
+{
+    return platform::elapsedSeconds(start, end, platform::clock().resolution());
+}
+
+CopyTiming timeCopy(const std::string& source, const std::string& destination, std::stop_token stop)
+{
+    const platform::Clock& clock = platform::clock();
+    CopyTiming timing;
+    // Looking up the mount (and perhaps a server's name) is no part of the
+    // transfer, so it happens before the clock starts.
+    timing.copy = platform::resolvePath(destination);
+    timing.start = clock.now();
+    timing.bytes = platform::FileSystemObject().CopyFile(source, timing.copy, true, stop);
+    timing.end = clock.now();
+    // Stopped after the copy was whole: nobody is left to report it, and it
+    // must not stay on the share.
+    if (stop.stop_requested())
+        throw platform::Cancelled(platform::removeLeftOver(timing.copy));
+    return timing;
+}
+
+} // namespace measure
