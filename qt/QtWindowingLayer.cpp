@@ -22,7 +22,15 @@ void QtWindowingLayer::showMessageBox(const std::string& prompt, int style, cons
     QMessageBox box(style == forms::vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon, fromUtf8(title),
                     toQtLines(fromUtf8(prompt)), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    m_openBoxes.push_back(&box);
     box.exec();
+    std::erase(m_openBoxes, &box);
+}
+
+void QtWindowingLayer::dismissMessageBoxes()
+{
+    for (QMessageBox* box : m_openBoxes)
+        box->done(QMessageBox::Ok);
 }
 
 std::string QtWindowingLayer::formatNumber(double value, int decimals) const
@@ -30,7 +38,7 @@ std::string QtWindowingLayer::formatNumber(double value, int decimals) const
     return toUtf8(FormatNumber(value, decimals));
 }
 
-void QtWindowingLayer::processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+bool QtWindowingLayer::processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
                                           const std::function<void()>& everyTick)
 {
     QEventLoop loop;
@@ -43,9 +51,14 @@ void QtWindowingLayer::processEventsUntil(const std::function<bool()>& done, std
     });
     m_waiting.push_back(&loop);
     timer.start(tick);
-    while (!done())
-        loop.exec();
+    bool quitting = false;
+    while (!quitting && !done()) {
+        // Once the application has been told to quit, every event loop
+        // returns -1 at once and no event is handled any more.
+        quitting = loop.exec() == -1;
+    }
     m_waiting.pop_back();
+    return !quitting;
 }
 
 void QtWindowingLayer::wake()

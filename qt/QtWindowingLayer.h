@@ -4,6 +4,8 @@
 
 #include <QEventLoop>
 
+class QMessageBox;
+
 #include <vector>
 
 namespace qtlayer {
@@ -15,14 +17,16 @@ public:
     std::unique_ptr<forms::WindowPeer> createPeer(forms::Window& window) override;
     void showMessageBox(const std::string& prompt, int style, const std::string& title) override;
     std::string formatNumber(double value, int decimals) const override;
-    void processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+    bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
                             const std::function<void()>& everyTick) override;
     void wake() override;
     void endProgram(int status) override;
+    void dismissMessageBoxes() override;
 
 private:
     // The event loops waiting in processEventsUntil, innermost last.
     std::vector<QEventLoop*> m_waiting;
+    std::vector<QMessageBox*> m_openBoxes;
 };
 
 } // namespace qtlayer

@@ -3,6 +3,7 @@
 #include "CompactFont.h"
 #include "HandlerGuard.h"
 #include "QtWindowingLayer.h"
+#include "SessionEnd.h"
 #include "TerminationSignals.h"
 #include "UserDataFolder.h"
 #include "dozozeda_resources.h"
@@ -27,7 +28,7 @@ int main(int argc, char* argv[])
     Forms forms;
     qtlayer::TerminationSignals onTermination([&forms] {
         if (forms.form1.Loaded())
-            forms.form1.CloseRequested();
+            forms::EndSession(forms.form1);
         else
             QCoreApplication::exit(0);
     });

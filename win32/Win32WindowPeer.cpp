@@ -2,6 +2,7 @@
 
 #include "Appearance.h"
 #include "ResourceIds.h"
+#include "SessionEnd.h"
 #include "Text.h"
 
 #include <windows.h>
@@ -100,9 +101,10 @@ struct WindowMessages {
             return true;
         case WM_ENDSESSION:
             // The process may be ended as soon as this returns, so the
-            // window unloads (and the test file goes) before that.
+            // window unloads (and the test file goes) before that, and
+            // nothing waits for a click on a message box meanwhile.
             if (wParam)
-                peer.m_window.CloseRequested();
+                forms::EndSession(peer.m_window);
             return true;
         case WM_COMMAND:
             command(peer, wParam, lParam);

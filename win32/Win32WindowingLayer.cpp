@@ -51,7 +51,7 @@ void Win32WindowingLayer::useNumberLocale(std::string localeName)
     m_numberLocale = std::move(localeName);
 }
 
-void Win32WindowingLayer::processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+bool Win32WindowingLayer::processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
                                              const std::function<void()>& everyTick)
 {
     const auto interval = static_cast<DWORD>(tick.count() > 0 ? tick.count() : 1);
@@ -60,15 +60,16 @@ void Win32WindowingLayer::processEventsUntil(const std::function<bool()>& done, 
         const ULONGLONG now = ::GetTickCount64();
         const auto wait = static_cast<DWORD>(nextTick > now ? nextTick - now : 0);
         ::MsgWaitForMultipleObjectsEx(1, &m_wakeEvent, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        // The program is ending; WM_QUIT stays queued for the main loop.
+        // Told to quit; WM_QUIT stays queued for the main loop.
         if (!processPendingMessages())
-            return;
+            return false;
         if (::GetTickCount64() >= nextTick) {
             if (everyTick)
                 everyTick();
             nextTick = ::GetTickCount64() + interval;
         }
     }
+    return true;
 }
 
 void Win32WindowingLayer::wake()
@@ -79,6 +80,22 @@ void Win32WindowingLayer::wake()
 void Win32WindowingLayer::endProgram(int status)
 {
     ::PostQuitMessage(status);
+}
+
+void Win32WindowingLayer::dismissMessageBoxes()
+{
+    // A message box is a dialog of the system's class on this thread; its
+    // OK ends it as a click would.
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            wchar_t className[8] = {};
+            ::GetClassNameW(window, className, 8);
+            if (::lstrcmpW(className, L"#32770") == 0)
+                ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        },
+        0);
 }
 
 } // namespace win32layer

@@ -18,10 +18,11 @@ public:
     std::unique_ptr<forms::WindowPeer> createPeer(forms::Window& window) override;
     void showMessageBox(const std::string& prompt, int style, const std::string& title) override;
     std::string formatNumber(double value, int decimals) const override;
-    void processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+    bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
                             const std::function<void()>& everyTick) override;
     void wake() override;
     void endProgram(int status) override;
+    void dismissMessageBoxes() override;
 
     // Formats numbers for this locale ("en-US") instead of the user's
     // regional settings; empty returns to those.

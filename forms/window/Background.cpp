@@ -63,6 +63,7 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
             current.error = std::current_exception();
         }
         current.finished = true;
+        current.finished.notify_all();
         layer().wake();
     });
     // The owner may be closed meanwhile; its progress then has nowhere to show.
@@ -70,8 +71,12 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
         if (everyTick && owner.Loaded())
             runGuarded(everyTick);
     };
+    // Whatever ends the wait early (an error, a quit from outside), the
+    // worker is asked to stop before anyone waits for it: it then ends
+    // within one block instead of copying on with the windows frozen.
     try {
-        layer().processEventsUntil([&current] { return current.finished.load(); }, kTick, tick);
+        if (!layer().processEventsUntil([&current] { return current.finished.load(); }, kTick, tick))
+            current.stop.request_stop();
     } catch (...) {
         current.stop.request_stop();
         worker.join();
@@ -101,7 +106,8 @@ void StopWork()
     if (!work)
         return;
     work->stop.request_stop();
-    layer().processEventsUntil([work] { return work->finished.load(); }, kTick, {});
+    if (!layer().processEventsUntil([work] { return work->finished.load(); }, kTick, {}))
+        work->finished.wait(false);
 }
 
 } // namespace forms

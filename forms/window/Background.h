@@ -14,7 +14,8 @@ class Window;
 //
 // Returns when the work is done and rethrows its error. While it runs, the
 // buttons that start work and the controls locked during work
-// (Window::LockDuringWork) are disabled in every window. Unloading the owner, or StopWork(), asks the work to stop;
+// (Window::LockDuringWork) are disabled in every window. Unloading the owner,
+// StopWork(), or the toolkit being told to quit asks the work to stop;
 // RunInBackground then throws platform::Cancelled once the worker has ended,
 // and the owner may be gone by then: the caller touches no control after it.
 void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& work,

@@ -80,7 +80,7 @@ void ProgressBar::attach(ControlPeer* peer, const ControlDesign& design)
     m_min = 0;
     m_max = 100;
     m_value = 0;
-    m_shownStep = -1;
+    m_shownStep = 0;
 }
 
 void ProgressBar::SetMin(float min)

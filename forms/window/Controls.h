@@ -110,7 +110,8 @@ private:
     float m_min = 0;
     float m_max = 100;
     float m_value = 0;
-    int m_shownStep = -1;
+    // A bar is built empty; telling it so again would be a change nobody sees.
+    int m_shownStep = 0;
 };
 
 } // namespace forms

@@ -9,7 +9,9 @@ namespace forms {
 // non-zero status; no exception ever reaches the toolkit's event loop.
 void runGuarded(const std::function<void()>& handler);
 
-// Ends the program with the given status once control is back in the event loop.
+// Ends the program with the given status once the outermost handler has
+// returned to the event loop, so that every handler still unwinding can show
+// what it has to say first.
 void endProgram(int status);
 
 // Tests replace what ending the program does; an empty handler restores it.

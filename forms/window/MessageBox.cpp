@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "SessionEnd.h"
+#include "SystemLog.h"
 #include "WindowingLayer.h"
 
 #include <utility>
@@ -14,11 +16,21 @@ MessageBoxHandler& messageBoxHandler()
     return handler;
 }
 
+// One line for a log: the prompt's line breaks become spaces.
+std::string oneLine(std::string text)
+{
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.replace(at, 2, " ");
+    return text;
+}
+
 } // namespace
 
 void MsgBox(const std::string& prompt, int style, const std::string& title)
 {
-    if (messageBoxHandler())
+    if (SessionEnding())
+        platform::logToSystem(oneLine(title + " " + prompt));
+    else if (messageBoxHandler())
         messageBoxHandler()({prompt, style, title});
     else
         layer().showMessageBox(prompt, style, title);

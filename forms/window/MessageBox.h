@@ -14,7 +14,8 @@ struct MessageBoxCall {
     std::string title;
 };
 
-// Shows a modal message box and returns when the user has closed it.
+// Shows a modal message box and returns when the user has closed it. Once
+// the session is ending (SessionEnd.h) it writes to the system log instead.
 void MsgBox(const std::string& prompt, int style, const std::string& title);
 
 using MessageBoxHandler = std::function<void(const MessageBoxCall&)>;

@@ -34,13 +34,19 @@ public:
     // Handles events (input, painting, moving windows) until done() holds,
     // calling everyTick about every `tick` meanwhile. done() and everyTick run
     // on this thread; another thread calls wake() to have done() asked again.
-    virtual void processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
+    // Returns false early when something outside the program told it to quit
+    // (the toolkit's event loop is ending); the caller then stops waiting.
+    virtual bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds tick,
                                     const std::function<void()>& everyTick) = 0;
     // Safe to call from any thread.
     virtual void wake() = 0;
 
     // Leaves the event loop with this exit status once control returns to it.
     virtual void endProgram(int status) = 0;
+
+    // Closes the message boxes that are open, as if their OK was clicked:
+    // the session is ending and nobody is left to click it.
+    virtual void dismissMessageBoxes() = 0;
 };
 
 // The layer every window uses. The program installs its layer at start.

@@ -1,7 +1,9 @@
 #include "CompactFont.h"
+#include "HandlerGuard.h"
 #include "NumberFormat.h"
 #include "QtWindowPeer.h"
 #include "QtWindowingLayer.h"
+#include "SessionEnd.h"
 #include "TerminationSignals.h"
 #include "WindowTestSupport.h"
 
@@ -18,6 +20,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using testsupport::WindowTestEnvironment;
 
@@ -38,6 +43,54 @@ double contrast(const QColor& a, const QColor& b)
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
+
+// A run whose copy is whole on a small disk that turns read-only before the
+// copy can be removed, with the person's next action in between.
+class StrandedCopy {
+public:
+    StrandedCopy()
+    {
+        if (!available())
+            return;
+        session.clock.atReading[1] = [this] {
+            ::mount("tmpfs", m_disk.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr);
+        };
+        notRemoved = "Transfer failed: the copy was stopped; what was written could not be removed either (Cannot "
+                     "delete '" + m_disk.path() + "/dummyfile.dum': Read-only file system)";
+    }
+
+    bool available() const { return m_disk.available(); }
+
+    // Runs "Check speed" in the program's own event loop, with the real
+    // message boxes and the real end of the program; `action` comes once the
+    // copy is whole. Returns the boxes seen, once the event loop has ended.
+    std::vector<testsupport::SeenMessageBox> endedBy(std::function<void()> action)
+    {
+        std::vector<testsupport::SeenMessageBox> boxes;
+        if (!session.start())
+            return {{"", "no test file", false}};
+        session.typeTarget(m_disk.path());
+        session.duringCopy(
+            [this, action] {
+                session.person->post([this] { session.resumeCopy(); });
+                action();
+            },
+            1);
+        forms::setEndProgramHandler(nullptr);
+        QTimer::singleShot(0, [&] { boxes = session.person->answeringMessageBoxes([this] { session.clickCheckSpeed(); }); });
+        const int status = QApplication::exec();
+        if (status != 0)
+            boxes.push_back({"", "the program ended with " + std::to_string(status), false});
+        return boxes;
+    }
+
+private:
+    testsupport::SmallDisk m_disk{20};
+
+public:
+    testsupport::SpeedTestSession session;
+    std::string notRemoved;
+};
 
 class PaintCounter : public QObject {
 public:
@@ -159,6 +212,47 @@ private slots:
         QTRY_COMPARE(calls, 1);
         std::raise(SIGINT);
         QTRY_COMPARE(calls, 2);
+    }
+
+    // The real ending, not a recording of it: the main window is closed
+    // during a copy whose clean-up then fails, and the box saying so is
+    // answered before the program's event loop ends.
+    void whatTheEndingHasToSayIsSeenBeforeTheProgramEnds()
+    {
+        StrandedCopy run;
+        if (!run.available())
+            QSKIP("mounting a small tmpfs needs Linux and root");
+        const auto boxes = run.endedBy([&run] { run.session.person->pressAltF4(run.session.forms.form1); });
+
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].title, std::string("Error!"));
+        QVERIFY2(boxes[0].prompt.starts_with(run.notRemoved), boxes[0].prompt.c_str());
+        QCOMPARE(testsupport::sizeOf(run.session.testFile()), -1);
+    }
+
+    // Last, as it ends the session for good: with nobody left to answer, the
+    // same words go to standard error and the system log, and nothing waits.
+    void atTheSessionsEndWhatWouldBeShownIsLogged()
+    {
+        StrandedCopy run;
+        if (!run.available())
+            QSKIP("mounting a small tmpfs needs Linux and root");
+        testsupport::TempFolder logFolder;
+        const std::string log = logFolder.file("stderr");
+        std::fflush(stderr);
+        const int savedError = ::dup(STDERR_FILENO);
+        const int logFile = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(logFile, STDERR_FILENO);
+
+        const auto boxes = run.endedBy([&run] { forms::EndSession(run.session.forms.form1); });
+
+        std::fflush(stderr);
+        ::dup2(savedError, STDERR_FILENO);
+        ::close(savedError);
+        ::close(logFile);
+        QVERIFY(boxes.empty());
+        const std::string logged = testsupport::readFile(log);
+        QVERIFY2(logged.find("dozozeda: Error! " + run.notRemoved) != std::string::npos, logged.c_str());
     }
 
 private:

@@ -1,7 +1,7 @@
 # Fails unless the program imports only from system DLLs that every Windows
 # installation carries: the C runtime is msvcrt, or the Universal CRT that
 # an MSYS2 UCRT64 or MSVC build links.
-set(allowed KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll msvcrt.dll ucrtbase.dll)
+set(allowed KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll ADVAPI32.dll msvcrt.dll ucrtbase.dll)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
