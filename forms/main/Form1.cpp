@@ -83,9 +83,16 @@ void Form1::CreateDummyFile()
         forms::RunInBackground(
             *this, [&](std::stop_token stop) { WriteDummyFile(blocks, written, stop); },
             [&] { ProgressBar1.SetValue(static_cast<float>(std::max(1, written.load()))); });
-    } catch (const platform::Cancelled&) {
-        // Closing the window stopped the write and took the file with it.
+    } catch (const platform::Cancelled& stopped) {
+        // Closing the window stopped the write. The writer removed its file,
+        // unless it had just finished as the stop came; nothing is left for
+        // the closing to delete, since the write never completed.
         Block.clear();
+        std::string leftOver = stopped.leftOver();
+        if (leftOver.empty())
+            leftOver = platform::removeLeftOver(DummyPath);
+        if (!leftOver.empty())
+            forms::MsgBox("The test file was not written" + leftOver, forms::vbCritical, errorTitle);
         return;
     } catch (const std::exception& error) {
         Block.clear();
@@ -108,7 +115,7 @@ void Form1::BuildBlock()
 
 // Runs on the worker thread. A half-written test file would be copied and
 // timed as if it were whole, so a write that does not reach the end removes
-// the file again.
+// the file again; so does one stopped while its last block was flushed.
 void Form1::WriteDummyFile(std::int32_t blocks, std::atomic<std::int32_t>& written, std::stop_token stop)
 {
     try {
@@ -126,6 +133,12 @@ void Form1::WriteDummyFile(std::int32_t blocks, std::atomic<std::int32_t>& writt
         }
         platform::release(DummyStream);
         FileSys.reset();
+        if (stop.stop_requested())
+            throw platform::Cancelled();
+    } catch (const platform::Cancelled&) {
+        DummyStream.reset();
+        FileSys.reset();
+        throw platform::Cancelled(platform::removeLeftOver(DummyPath));
     } catch (const platform::Error& error) {
         DummyStream.reset();
         FileSys.reset();
