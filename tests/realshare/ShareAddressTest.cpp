@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 
 using namespace testsupport;
@@ -99,6 +100,32 @@ INSTANTIATE_TEST_SUITE_P(ShareAddress, TypedAddress,
                          testing::Values(Typed{"gvfs_unc", true, false}, Typed{"gvfs_url", true, true},
                                          Typed{"smbnetfs_unc", false, false}, Typed{"smbnetfs_url", false, true}),
                          [](const testing::TestParamInfo<Typed>& info) { return info.param.name; });
+
+// smbnetfs serves every server below its mount point, so a server and share
+// typed as ".." would climb out of it into a local folder; the copy would
+// replace a file there and report the local disk's rate as the network's.
+TEST_F(ShareAddress, AnAddressCannotClimbOutOfTheMount)
+{
+    ASSERT_TRUE(share(QStringLiteral("gvfs-down")));
+    const std::filesystem::path mount = env("SHARE_MOUNT");
+    const std::string name = "dozozeda-victim-" + std::to_string(::getpid());
+    const std::string local = (mount.parent_path().parent_path() / name).string();
+    std::filesystem::create_directory(local);
+    writeFile(local + "/dummyfile.dum", "keep me");
+    SpeedTestSession session(std::nullopt);
+    ASSERT_TRUE(session.start());
+
+    for (const std::string& typed : {"\\\\..\\..\\" + name, "smb://%2E%2E/%2E%2E/" + name}) {
+        session.typeTarget(typed);
+        session.clickCheckSpeed();
+    }
+
+    EXPECT_EQ(session.messages(), Strings(2, errorBox(kPathError)));
+    EXPECT_EQ(session.report(), "");
+    EXPECT_EQ(entries(local), Strings{"dummyfile.dum"});
+    EXPECT_EQ(readFile(local + "/dummyfile.dum"), "keep me");
+    std::filesystem::remove_all(local);
+}
 
 TEST_F(ShareAddress, AShareNoClientServesSaysHowToMountIt)
 {
