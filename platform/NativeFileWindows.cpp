@@ -1,26 +1,17 @@
 #include "NativeFile.h"
 
 #include "PlatformError.h"
+#include "Utf16.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <utility>
 
-// Every path is UTF-8 inside the program and UTF-16 at the system's door; the
-// ANSI ("A") functions would lose any character outside the local code page.
-
 namespace platform {
 
 namespace {
-
 
 // ReadFile and WriteFile count in DWORDs.
 constexpr std::size_t kMaxTransfer = 1u << 30;
@@ -30,30 +21,10 @@ HANDLE toHandle(std::intptr_t handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-    return result;
-}
-
 std::wstring systemPath(const std::string& path)
 {
     refuseNul(path);
     return widen(path);
-}
-
-std::string narrow(const wchar_t* text, std::size_t size)
-{
-    if (size == 0)
-        return {};
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), result.data(), length, nullptr, nullptr);
-    return result;
 }
 
 // Closes a handle that only lives for one lookup.

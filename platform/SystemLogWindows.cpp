@@ -1,28 +1,10 @@
 #include "SystemLog.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "Utf16.h"
+
 #include <windows.h>
 
-#include <string>
-
 namespace platform {
-
-namespace {
-
-std::wstring widen(const std::string& text)
-{
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-    return result;
-}
-
-} // namespace
 
 void logToSystem(const std::string& text) noexcept
 {
