@@ -76,7 +76,10 @@ void QtWindowingLayer::wake()
 
 void QtWindowingLayer::endProgram(int status)
 {
-    QCoreApplication::exit(status);
+    // Queued: an exit asked for before the event loop has started (the main
+    // window failing to load) would otherwise be forgotten when it starts.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
 }
 
 } // namespace qtlayer

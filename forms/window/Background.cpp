@@ -26,6 +26,7 @@ struct Work {
 };
 
 Work* running = nullptr;
+int locks = 0;
 
 void enableLockedControls(bool enabled)
 {
@@ -40,21 +41,13 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
 {
     if (running)
         throw std::logic_error("Only one piece of work runs at a time.");
+    const WorkLock lock;
     Work current;
     current.owner = &owner;
     running = &current;
     struct Done {
-        ~Done()
-        {
-            running = nullptr;
-            try {
-                enableLockedControls(true);
-            } catch (...) {
-                // A window whose controls cannot be reached is being torn down.
-            }
-        }
+        ~Done() { running = nullptr; }
     } done;
-    enableLockedControls(false);
 
     std::thread worker([&current, &work] {
         try {
@@ -90,9 +83,26 @@ void RunInBackground(Window& owner, const std::function<void(std::stop_token)>& 
         throw platform::Cancelled();
 }
 
-bool WorkRunning()
+WorkLock::WorkLock()
 {
-    return running != nullptr;
+    if (locks++ == 0)
+        enableLockedControls(false);
+}
+
+WorkLock::~WorkLock()
+{
+    if (--locks > 0)
+        return;
+    try {
+        enableLockedControls(true);
+    } catch (...) {
+        // A window whose controls cannot be reached is being torn down.
+    }
+}
+
+bool WorkLocked()
+{
+    return locks > 0;
 }
 
 const Window* WorkOwner()

@@ -57,7 +57,7 @@ void Window::Load()
     m_peer = layer().createPeer(*this);
     bindControls(true);
     loadedWindows().push_back(this);
-    if (WorkRunning())
+    if (WorkLocked())
         EnableLockedControls(false);
     Form_Load();
 }
@@ -102,8 +102,13 @@ void Window::Clicked(std::string_view control)
     const auto handler = m_clickHandlers.find(control);
     if (handler == m_clickHandlers.end())
         return;
-    if (WorkRunning() && m_lockedDuringWork.contains(control))
+    if (!m_lockedDuringWork.contains(control)) {
+        runGuarded(handler->second);
         return;
+    }
+    if (WorkLocked())
+        return;
+    const WorkLock lock;
     runGuarded(handler->second);
 }
 
