@@ -1,6 +1,7 @@
 #include "Forms.h"
 
 #include "CompactFont.h"
+#include "DozozedaVersion.h"
 #include "HandlerGuard.h"
 #include "QtWindowingLayer.h"
 #include "TerminationSignals.h"
