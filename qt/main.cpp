@@ -1,9 +1,11 @@
 #include "Forms.h"
 
 #include "CompactFont.h"
+#include "DozozedaVersion.h"
 #include "HandlerGuard.h"
 #include "QtWindowingLayer.h"
 #include "SessionEnd.h"
+#include "Startup.h"
 #include "TerminationSignals.h"
 #include "UserDataFolder.h"
 #include "dozozeda_resources.h"
@@ -13,7 +15,9 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    if (const auto status = qtlayer::answerInformationOptions(argc, argv))
+        return *status;
+    const auto app = qtlayer::openApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dozozeda"));
     QApplication::setApplicationVersion(QStringLiteral(DOZOZEDA_VERSION_TEXT));
     QApplication::setWindowIcon(QIcon(dozozeda::resources::windowIcon()));

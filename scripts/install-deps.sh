@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, if any are missing.
-#   scripts/install-deps.sh build|test|windows|screenshots ...
+#   scripts/install-deps.sh build|test|windows|screenshots|package|package-checks ...
 # Runs apt-get directly as root, through sudo otherwise; without either it
 # names what is missing and fails.
 set -euo pipefail
@@ -11,6 +11,8 @@ packages_for() {
         test) echo googletest libgtest-dev xvfb xauth xdotool ;;
         windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
+        package) echo dpkg-dev file ;;
+        package-checks) echo lintian appstream desktop-file-utils xvfb xauth xdotool ;;
         *) echo "unknown package set: $1" >&2; exit 2 ;;
     esac
 }

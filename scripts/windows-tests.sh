@@ -5,13 +5,16 @@
 # window tests on the Win32 layer, the program driven from another process,
 # and the program file's resources and imports.
 #
-#   scripts/windows-tests.sh [build-dir]     (default: <repo>/build-windows)
+#   scripts/windows-tests.sh [build-dir [zip]]     (default: <repo>/build-windows)
 #
-# The exit status is ctest's.
+# Given the Windows zip that scripts/package.sh made, it checks that too, in
+# the same Wine session (tests/packaging/check-zip.sh). The exit status is
+# ctest's, or 1 when the zip fails its check.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build-windows}
+zip=${2:-}
 started=$SECONDS
 # shellcheck source=wine-session.sh
 source "$repo/scripts/wine-session.sh"
@@ -48,5 +51,8 @@ export DOZOZEDA_TEST_UNC_SHARE='\\dozozeda-share-host\share'
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 120) || status=$?
 grep -h "showed its main window" "$build/Testing/Temporary/LastTest.log" || true
+if [ -n "$zip" ]; then
+    "$repo/tests/packaging/check-zip.sh" "$build" "$zip" || status=1
+fi
 echo "Windows tests finished with status $status after $((SECONDS - started)) s"
 exit "$status"

@@ -1,5 +1,6 @@
 // Regenerates the committed binary resources: the two status pictures and the
-// program icon (ICO for Windows, PNG for Linux).
+// program icon (ICO for Windows, PNG for Linux, and the larger and smaller
+// PNGs that desktops look for in the hicolor theme).
 //
 //   make_resources <output folder>
 
@@ -84,9 +85,9 @@ QByteArray solidBmp(int width, int height, QRgb colour)
     return out;
 }
 
-// Pixel-aligned and without antialiasing: at 32 x 32 soft edges on the
+// Pixel-aligned and, at 32 x 32, without antialiasing: soft edges on the
 // small parts just turn into mud.
-void drawArrow(QPainter &p, int fromX, int toX, int y)
+void drawArrow(QPainter &p, int fromX, int toX, int y, bool smooth)
 {
     const int dir = toX > fromX ? 1 : -1;
     const int neck = toX - 2 * dir;
@@ -102,10 +103,17 @@ void drawArrow(QPainter &p, int fromX, int toX, int y)
         p.setBrush(colour);
         p.drawPolygon(shape(dx, dy));
     };
-    // Shifted dark copies give an even 1-pixel outline; a pen would not.
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-            paint(QColor(60, 30, 0), dx, dy);
+    const QColor outline(60, 30, 0);
+    if (smooth) {
+        p.setPen(QPen(outline, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(outline);
+        p.drawPolygon(shape(0, 0));
+    } else {
+        // Shifted dark copies give an even 1-pixel outline; a pen would not.
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                paint(outline, dx, dy);
+    }
     paint(QColor(255, 205, 0), 0, 0);
 }
 
@@ -124,12 +132,16 @@ void drawMonitor(QPainter &p, const QRect &bezel)
     p.fillRect(screen, glass);
 }
 
-QImage drawIcon()
+// Drawn on a 32 x 32 grid. Larger icons scale the drawing, not the pixels,
+// so that they are sharp; smaller ones shrink the 32 x 32 picture, whose
+// one-pixel lines a smaller drawing would drop.
+QImage drawIcon(int size = 32)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
 
     QPainter p(&image);
+    p.scale(size / 32.0, size / 32.0);
 
     // Globe behind everything; its lower half is mostly hidden by the screens.
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -166,7 +178,7 @@ QImage drawIcon()
     p.setPen(QPen(QColor(200, 240, 255), 1.0));
     p.drawEllipse(centre, r * 0.45, r - 1);
 
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::Antialiasing, size > 32);
     const QColor grid(200, 240, 255);
     p.fillRect(QRect(16, 2, 1, 21), grid);
     p.fillRect(QRect(6, 12, 21, 1), grid);
@@ -175,8 +187,8 @@ QImage drawIcon()
     drawMonitor(p, QRect(0, 14, 13, 11));
     drawMonitor(p, QRect(19, 14, 13, 11));
 
-    drawArrow(p, 8, 23, 16);
-    drawArrow(p, 23, 8, 21);
+    drawArrow(p, 8, 23, 16, size > 32);
+    drawArrow(p, 23, 8, 21, size > 32);
 
     p.end();
     return image;
@@ -391,6 +403,18 @@ int main(int argc, char **argv)
     if (ok && !pngImage(icon).save(dir.filePath(QStringLiteral("dozozeda.png")), "PNG")) {
         std::fprintf(stderr, "cannot write dozozeda.png\n");
         ok = false;
+    }
+    if (ok && !dir.mkpath(QStringLiteral("icons")))
+        ok = false;
+    for (const int size : {16, 24, 48, 64, 128, 256}) {
+        const QString name = QStringLiteral("icons/dozozeda-%1.png").arg(size);
+        const QImage image = size > 32
+            ? drawIcon(size)
+            : drawIcon().scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (ok && !image.save(dir.filePath(name), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
+            ok = false;
+        }
     }
     return ok ? 0 : 1;
 }
