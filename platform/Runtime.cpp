@@ -14,6 +14,7 @@ namespace platform {
 namespace {
 
 std::function<std::string()> programFolderFallback;
+std::string installedProgramFolder;
 std::optional<std::string> programFolderOverride;
 
 std::string parentFolder(const std::string& file)
@@ -60,10 +61,11 @@ std::int64_t FileLen(const std::string& path)
     return entry->size;
 }
 
-std::string chooseProgramFolder(const std::string& executableFolder,
-                                const std::function<std::string()>& fallback)
+std::string chooseProgramFolder(const std::string& executableFolder, const std::function<std::string()>& fallback,
+                                const std::string& installedFolder)
 {
-    if (isWritableFolder(executableFolder) || !fallback)
+    const bool installed = !installedFolder.empty() && executableFolder == installedFolder;
+    if (!fallback || (!installed && isWritableFolder(executableFolder)))
         return executableFolder;
     const std::string folder = fallback();
     std::error_code error;
@@ -79,13 +81,15 @@ std::string ProgramFolder()
         return *programFolderOverride;
     // Decided once: a folder that turned read-only mid-run must not send the
     // next write, the copy and the clean-up at closing to different places.
-    static const std::string folder = chooseProgramFolder(parentFolder(executablePath()), programFolderFallback);
+    static const std::string folder =
+        chooseProgramFolder(parentFolder(executablePath()), programFolderFallback, installedProgramFolder);
     return folder;
 }
 
-void setProgramFolderFallback(std::function<std::string()> fallback)
+void setProgramFolderFallback(std::function<std::string()> fallback, std::string installedFolder)
 {
     programFolderFallback = std::move(fallback);
+    installedProgramFolder = std::move(installedFolder);
 }
 
 void setProgramFolderOverride(std::optional<std::string> folder)

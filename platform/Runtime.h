@@ -25,11 +25,13 @@ std::int64_t FileLen(const std::string& path);
 // Every caller composes the test file's path from this one answer.
 std::string ProgramFolder();
 
-// The rule behind ProgramFolder(), for a given executable folder.
-std::string chooseProgramFolder(const std::string& executableFolder,
-                                const std::function<std::string()>& fallback);
+// The rule behind ProgramFolder(), for a given executable folder. The
+// folder the program is installed into counts as one its user cannot write
+// even when root can: a system folder is no place for a test file.
+std::string chooseProgramFolder(const std::string& executableFolder, const std::function<std::string()>& fallback,
+                                const std::string& installedFolder = {});
 
-void setProgramFolderFallback(std::function<std::string()> fallback);
+void setProgramFolderFallback(std::function<std::string()> fallback, std::string installedFolder = {});
 
 // Pins the program folder, for tests that must not write beside the binary.
 void setProgramFolderOverride(std::optional<std::string> folder);

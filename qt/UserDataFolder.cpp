@@ -8,9 +8,9 @@ namespace qtlayer {
 
 void useUserDataFolderAsProgramFolderFallback()
 {
-    platform::setProgramFolderFallback([] {
-        return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
-    });
+    platform::setProgramFolderFallback(
+        [] { return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString(); },
+        DOZOZEDA_INSTALLED_FOLDER);
 }
 
 } // namespace qtlayer
