@@ -21,12 +21,6 @@ HANDLE toHandle(std::intptr_t handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-std::wstring systemPath(const std::string& path)
-{
-    refuseNul(path);
-    return widen(path);
-}
-
 // Closes a handle that only lives for one lookup.
 class ScopedHandle {
 public:

@@ -1,13 +1,8 @@
 #include "UncachedRead.h"
 
 #include "PlatformError.h"
+#include "Utf16.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <utility>
@@ -25,17 +20,6 @@ constexpr DWORD kDisableLocalBuffering = 0x000902B8;
 // Used where the file system does not tell its sector size: a whole number
 // of every sector size in use (512, 4096).
 constexpr DWORD kDefaultSectorSize = 4096;
-
-std::wstring widen(const std::string& text)
-{
-    refuseNul(text);
-    if (text.empty())
-        return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-    return result;
-}
 
 // Others may read the file meanwhile, nobody may change it.
 HANDLE openForReading(const std::wstring& name, DWORD flags)
@@ -119,7 +103,7 @@ UncachedRead::UncachedRead(const std::string& path)
 {
     Impl& d = *m_impl;
     d.path = path;
-    const std::wstring name = widen(path);
+    const std::wstring name = systemPath(path);
     d.handle = openForReading(name, 0);
     if (d.handle == INVALID_HANDLE_VALUE)
         throwSystemError("open for reading", path);

@@ -11,4 +11,7 @@ namespace platform {
 std::wstring widen(const std::string& text);
 std::string narrow(const wchar_t* text, std::size_t size);
 
+// A path on its way to the system: widened, once refuseNul() has let it pass.
+std::wstring systemPath(const std::string& path);
+
 } // namespace platform

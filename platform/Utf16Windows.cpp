@@ -1,5 +1,7 @@
 #include "Utf16.h"
 
+#include "PlatformError.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -12,6 +14,12 @@ std::wstring widen(const std::string& text)
     std::wstring result(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
     return result;
+}
+
+std::wstring systemPath(const std::string& path)
+{
+    refuseNul(path);
+    return widen(path);
 }
 
 std::string narrow(const wchar_t* text, std::size_t size)
