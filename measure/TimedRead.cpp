@@ -2,28 +2,10 @@
 
 #include "Clock.h"
 #include "PlatformError.h"
-#include "UncachedRead.h"
 
 namespace measure {
 
 namespace {
-
-CacheBypass toCacheBypass(platform::ReadBypass bypass)
-{
-    switch (bypass) {
-    case platform::ReadBypass::FadviseDontNeed:
-        return CacheBypass::FadviseDontNeed;
-    case platform::ReadBypass::ODirect:
-        return CacheBypass::ODirect;
-    case platform::ReadBypass::DisableLocalBuffering:
-        return CacheBypass::DisableLocalBuffering;
-    case platform::ReadBypass::NoBuffering:
-        return CacheBypass::NoBuffering;
-    case platform::ReadBypass::None:
-        break;
-    }
-    return CacheBypass::None;
-}
 
 [[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
@@ -74,7 +56,7 @@ ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const T
     // Opening, dropping the cache and choosing how to read: before the clock.
     platform::UncachedRead file(path);
     ReadTiming timing;
-    timing.bypass = toCacheBypass(file.bypass());
+    timing.bypass = file.bypass();
     timing.residentBefore = file.residentBefore();
 
     std::int64_t offset = 0;

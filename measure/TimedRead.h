@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TestPattern.h"
+#include "UncachedRead.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,17 +13,11 @@
 
 namespace measure {
 
-// How a read kept this machine's own cache of the file out of the figure.
-// The server's cache is not controlled: a file just written is usually in
-// the server's memory, and a read then measures the network and the server,
-// not the server's disk.
-enum class CacheBypass {
-    FadviseDontNeed,        // Linux: cached pages dropped, none left before the read
-    ODirect,                // Linux: opened with O_DIRECT
-    DisableLocalBuffering,  // Windows: FSCTL_DISABLE_LOCAL_BUFFERING on the open file
-    NoBuffering,            // Windows: FILE_FLAG_NO_BUFFERING, whole sectors
-    None,                   // nothing worked: the figure may be this machine's memory
-};
+// How a read kept this machine's own cache of the file out of the figure
+// (see platform/UncachedRead.h). The server's cache is not controlled: a
+// file just written is usually in the server's memory, and a read then
+// measures the network and the server, not the server's disk.
+using CacheBypass = platform::ReadBypass;
 
 // "fadvise_dontneed", "o_direct", "disable_local_buffering", "no_buffering", "none".
 std::string_view name(CacheBypass bypass);

@@ -8,8 +8,7 @@
 
 namespace platform {
 
-// How a read keeps this machine's own cache of the file out of what it reads
-// (measure::CacheBypass says the same to the program's callers).
+// How a read keeps this machine's own cache of the file out of what it reads.
 enum class ReadBypass {
     FadviseDontNeed,        // Linux: cached pages dropped, none left before the read
     ODirect,                // Linux: opened with O_DIRECT
