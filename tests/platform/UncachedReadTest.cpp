@@ -4,7 +4,6 @@
 
 #include "UncachedRead.h"
 
-#include "PlatformError.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -40,26 +39,22 @@ TEST(UncachedRead, GivesTheWholeFileInAlignedBlocks)
 
         UncachedRead file(path);
         const std::size_t alignment = file.alignment();
-        EXPECT_EQ(alignment & (alignment - 1), 0u) << "not a power of two: " << alignment;
+#ifdef _WIN32
+        // A local disk refuses the redirector's control code (Wine's too):
+        // whole sectors, read unbuffered.
+        EXPECT_EQ(file.bypass(), platform::ReadBypass::NoBuffering);
+        EXPECT_GE(alignment, 512u);
+#endif
         std::string read;
-        int blocks = 0;
         for (std::span<const char> block = file.next(); !block.empty(); block = file.next()) {
             EXPECT_LE(block.size(), kBlock);
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % alignment, 0u);
             read.append(block.data(), block.size());
-            ASSERT_LE(++blocks, 10) << "no end in sight";
+            ASSERT_LE(read.size(), content.size()) << "no end in sight";
         }
         // The end stays the end.
         EXPECT_TRUE(file.next().empty());
         file.close();
         EXPECT_TRUE(read == content) << size << " bytes, read back " << read.size();
     }
-}
-
-TEST(UncachedRead, AMissingFileIsNamed)
-{
-    const testsupport::TempFolder folder;
-    const std::string path = folder.file("gone.dum");
-    const std::string error = testsupport::errorOf([&] { UncachedRead file(path); });
-    EXPECT_TRUE(error.starts_with("Cannot open for reading " + platform::quotedPath(path) + ": ")) << error;
 }
