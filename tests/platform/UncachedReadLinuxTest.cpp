@@ -24,9 +24,9 @@ TEST(UncachedRead, WhereThePagesCannotBeDroppedItGoesDirectOrSaysSo)
     const testsupport::TempFolder ramfs;
     if (!tmpfs.available() || ::mount("ramfs", ramfs.path().c_str(), "ramfs", 0, nullptr) != 0)
         GTEST_SKIP() << "cannot mount tmpfs and ramfs (needs root)";
-    std::string content(UncachedRead::kBlockSize + 12345, 'a');
-    for (std::size_t i = 0; i < content.size(); i += 4093)
-        content[i] = static_cast<char>('b' + i % 20);
+    std::string content(UncachedRead::kBlockSize + 12345, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i % 251);
     const bool tmpfsGoesDirect = testsupport::kernelAtLeast(6, 6);
     for (const auto& [folder, way] : {std::pair{tmpfs.path(), tmpfsGoesDirect ? ReadBypass::ODirect : ReadBypass::None},
                                       std::pair{ramfs.path(), ReadBypass::None}}) {
