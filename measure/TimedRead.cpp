@@ -42,12 +42,6 @@ double ReadTiming::seconds() const
 }
 
 ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
-                    std::stop_token stop)
-{
-    return timeRead(path, expectedBytes, pattern, stop, {});
-}
-
-ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
                     std::stop_token stop, const ReadProgress& progress)
 {
     if (stop.stop_requested())

@@ -37,6 +37,11 @@ struct ReadTiming {
     double seconds() const;
 };
 
+// Told the bytes read and checked so far, after every block (at most
+// platform::UncachedRead::kBlockSize, 4 MiB), on the reading thread, inside
+// the timed span: it must return at once.
+using ReadProgress = std::function<void(std::int64_t bytesRead)>;
+
 // Reads `path` (a path as CopyTiming::copy names it, already resolved) back
 // into memory, timed by platform::clock(), bypassing this client's cache as
 // `bypass` then says. Every byte is checked against `pattern` and the length
@@ -52,17 +57,8 @@ struct ReadTiming {
 // The check of each block (cheap: well under 1 % of a network read) is
 // inside, as a reader that uses the data would spend that time too.
 // A stop requested at any time before this returns ends it with
-// platform::Cancelled, as timeCopy does.
+// platform::Cancelled, as timeCopy does. `progress` is told after every block.
 ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
-                    std::stop_token stop = {});
-
-// Told the bytes read and checked so far, after every block (at most
-// platform::UncachedRead::kBlockSize, 4 MiB), on the reading thread, inside
-// the timed span: it must return at once.
-using ReadProgress = std::function<void(std::int64_t bytesRead)>;
-
-// The same, telling `progress` after every block.
-ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
-                    std::stop_token stop, const ReadProgress& progress);
+                    std::stop_token stop = {}, const ReadProgress& progress = {});
 
 } // namespace measure

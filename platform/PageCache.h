@@ -25,8 +25,7 @@ std::optional<double> residentFractionByMincore(int fd);
 // Asks the kernel to drop the file's cached pages (posix_fadvise DONTNEED).
 // Only clean, unmapped pages go, so call it on a fresh descriptor after the
 // writer's fsync and close; whether it worked is for residentFraction to say.
-// False when the kernel refused the advice outright.
-bool dropCachedPages(int fd);
+void dropCachedPages(int fd);
 
 // Whether the file system holding the file was mounted with `fsc` (a cifs or
 // NFS mount backed by FS-Cache files on the local disk): such a file can be

@@ -116,10 +116,9 @@ std::optional<double> residentFraction(int fd)
     return residentFractionByMincore(fd);
 }
 
-bool dropCachedPages(int fd)
+void dropCachedPages(int fd)
 {
-    // Returns the error number itself rather than setting errno.
-    return ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
 bool hasLocalFileCache(const std::vector<MountEntry>& mounts, const std::string& device)

@@ -77,18 +77,12 @@ struct UncachedRead::Impl {
             return false;
         const DWORD sector = sectorSize(unbuffered);
         DWORD n = 0;
-        LARGE_INTEGER start{};
-        if (!::ReadFile(unbuffered, buffer, sector, &n, nullptr)) {
+        const bool read = ::ReadFile(unbuffered, buffer, sector, &n, nullptr);
+        if (!read || !::SetFilePointerEx(unbuffered, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
             const DWORD error = ::GetLastError();
             ::CloseHandle(unbuffered);
-            if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED)
+            if (!read && (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED))
                 return false;
-            ::SetLastError(error);
-            throwSystemError("read", path);
-        }
-        if (!::SetFilePointerEx(unbuffered, start, nullptr, FILE_BEGIN)) {
-            const DWORD error = ::GetLastError();
-            ::CloseHandle(unbuffered);
             ::SetLastError(error);
             throwSystemError("read", path);
         }

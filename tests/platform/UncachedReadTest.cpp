@@ -4,7 +4,6 @@
 
 #include "UncachedRead.h"
 
-#include "PlatformError.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -14,52 +13,36 @@
 
 using platform::UncachedRead;
 
-namespace {
-
-std::string someBytes(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 12345;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-} // namespace
-
 TEST(UncachedRead, GivesTheWholeFileInAlignedBlocks)
 {
     const testsupport::TempFolder folder;
     constexpr std::size_t kBlock = UncachedRead::kBlockSize;
     for (const std::size_t size : {std::size_t{0}, std::size_t{100}, std::size_t{4096}, kBlock, 2 * kBlock + 4097}) {
         const std::string path = folder.file("file-" + std::to_string(size));
-        const std::string content = someBytes(size);
+        // 251 is prime: no block or sector in the wrong place reads the same.
+        std::string content(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            content[i] = static_cast<char>(i % 251);
         testsupport::writeFile(path, content);
 
         UncachedRead file(path);
         const std::size_t alignment = file.alignment();
-        EXPECT_EQ(alignment & (alignment - 1), 0u) << "not a power of two: " << alignment;
+#ifdef _WIN32
+        // A local disk refuses the redirector's control code (Wine's too):
+        // whole sectors, read unbuffered.
+        EXPECT_EQ(file.bypass(), platform::ReadBypass::NoBuffering);
+        EXPECT_GE(alignment, 512u);
+#endif
         std::string read;
-        int blocks = 0;
         for (std::span<const char> block = file.next(); !block.empty(); block = file.next()) {
             EXPECT_LE(block.size(), kBlock);
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % alignment, 0u);
             read.append(block.data(), block.size());
-            ASSERT_LE(++blocks, 10) << "no end in sight";
+            ASSERT_LE(read.size(), content.size()) << "no end in sight";
         }
         // The end stays the end.
         EXPECT_TRUE(file.next().empty());
         file.close();
         EXPECT_TRUE(read == content) << size << " bytes, read back " << read.size();
     }
-}
-
-TEST(UncachedRead, AMissingFileIsNamed)
-{
-    const testsupport::TempFolder folder;
-    const std::string path = folder.file("gone.dum");
-    const std::string error = testsupport::errorOf([&] { UncachedRead file(path); });
-    EXPECT_TRUE(error.starts_with("Cannot open for reading " + platform::quotedPath(path) + ": ")) << error;
 }

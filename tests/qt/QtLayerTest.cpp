@@ -19,10 +19,10 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <gtest/gtest.h>
+
 #include <csignal>
-#include <fcntl.h>
 #include <sys/mount.h>
-#include <unistd.h>
 
 using testsupport::WindowTestEnvironment;
 
@@ -46,20 +46,13 @@ double contrast(const QColor& a, const QColor& b)
 
 // A run whose copy is whole on a small disk that turns read-only before the
 // copy can be removed, with the person's next action in between.
-class StrandedCopy {
-public:
+struct StrandedCopy {
     StrandedCopy()
     {
-        if (!available())
-            return;
         session.clock.atReading[1] = [this] {
-            ::mount("tmpfs", m_disk.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr);
+            ::mount("tmpfs", disk.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr);
         };
-        notRemoved = "Transfer failed: the copy was stopped; what was written could not be removed either (Cannot "
-                     "delete '" + m_disk.path() + "/dummyfile.dum': Read-only file system)";
     }
-
-    bool available() const { return m_disk.available(); }
 
     // Runs "Check speed" in the program's own event loop, with the real
     // message boxes and the real end of the program; `action` comes once the
@@ -69,7 +62,7 @@ public:
         std::vector<testsupport::SeenMessageBox> boxes;
         if (!session.start())
             return {{"", "no test file", false}};
-        session.typeTarget(m_disk.path());
+        session.typeTarget(disk.path());
         session.duringCopy(
             [this, action] {
                 session.person->post([this] { session.resumeCopy(); });
@@ -84,12 +77,14 @@ public:
         return boxes;
     }
 
-private:
-    testsupport::SmallDisk m_disk{20};
+    std::string notRemoved() const
+    {
+        return "Transfer failed: the copy was stopped; what was written could not be removed either (Cannot delete '"
+            + disk.path() + "/dummyfile.dum': Read-only file system)";
+    }
 
-public:
+    testsupport::SmallDisk disk{20};
     testsupport::SpeedTestSession session;
-    std::string notRemoved;
 };
 
 class PaintCounter : public QObject {
@@ -220,13 +215,13 @@ private slots:
     void whatTheEndingHasToSayIsSeenBeforeTheProgramEnds()
     {
         StrandedCopy run;
-        if (!run.available())
+        if (!run.disk.available())
             QSKIP("mounting a small tmpfs needs Linux and root");
         const auto boxes = run.endedBy([&run] { run.session.person->pressAltF4(run.session.forms.form1); });
 
         QCOMPARE(boxes.size(), std::size_t{1});
         QCOMPARE(boxes[0].title, std::string("Error!"));
-        QVERIFY2(boxes[0].prompt.starts_with(run.notRemoved), boxes[0].prompt.c_str());
+        QVERIFY2(boxes[0].prompt.starts_with(run.notRemoved()), boxes[0].prompt.c_str());
         QCOMPARE(testsupport::sizeOf(run.session.testFile()), -1);
     }
 
@@ -235,24 +230,15 @@ private slots:
     void atTheSessionsEndWhatWouldBeShownIsLogged()
     {
         StrandedCopy run;
-        if (!run.available())
+        if (!run.disk.available())
             QSKIP("mounting a small tmpfs needs Linux and root");
-        testsupport::TempFolder logFolder;
-        const std::string log = logFolder.file("stderr");
-        std::fflush(stderr);
-        const int savedError = ::dup(STDERR_FILENO);
-        const int logFile = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(logFile, STDERR_FILENO);
+        testing::internal::CaptureStderr();
 
         const auto boxes = run.endedBy([&run] { forms::EndSession(run.session.forms.form1); });
 
-        std::fflush(stderr);
-        ::dup2(savedError, STDERR_FILENO);
-        ::close(savedError);
-        ::close(logFile);
+        const std::string logged = testing::internal::GetCapturedStderr();
         QVERIFY(boxes.empty());
-        const std::string logged = testsupport::readFile(log);
-        QVERIFY2(logged.find("dozozeda: Error! " + run.notRemoved) != std::string::npos, logged.c_str());
+        QVERIFY2(logged.find("dozozeda: Error! " + run.notRemoved()) != std::string::npos, logged.c_str());
     }
 
 private:

@@ -15,10 +15,15 @@ namespace testsupport {
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder()
+    : TempFolder(fs::temp_directory_path().string())
+{
+}
+
+TempFolder::TempFolder(const std::string& parent)
 {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate = fs::temp_directory_path() / ("dozozeda-test-" + std::to_string(random()));
+        const fs::path candidate = fs::path(parent) / ("dozozeda-test-" + std::to_string(random()));
         if (fs::create_directory(candidate)) {
             m_path = candidate.generic_string();
             return;

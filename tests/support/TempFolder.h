@@ -5,11 +5,12 @@
 
 namespace testsupport {
 
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the object goes away.
+// A fresh folder under the system's temporary folder (or `parent`), removed
+// with everything in it when the object goes away.
 class TempFolder {
 public:
     TempFolder();
+    explicit TempFolder(const std::string& parent);
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder();
