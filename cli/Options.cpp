@@ -105,6 +105,15 @@ void check(Options& options)
 
 CommandLine parseCommandLine(const std::vector<std::string>& args)
 {
+    // Either asks for nothing to be done, whatever else is on the line.
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h")
+            return {CommandLine::Request::Help, {}};
+        if (arg == "--version" || arg == "-V")
+            return {CommandLine::Request::Version, {}};
+    }
     CommandLine line;
     std::vector<std::string> operands;
     bool optionsEnded = false;
@@ -134,11 +143,6 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
             throw UsageError("unknown option '" + arg + "'");
         if (attached && !spec->takesValue)
             throw UsageError("option '--" + std::string(spec->longName) + "' takes no value");
-        // Either asks for nothing to be done, whatever else is on the line.
-        if (spec->longName == "help")
-            return {CommandLine::Request::Help, {}};
-        if (spec->longName == "version")
-            return {CommandLine::Request::Version, {}};
         std::string value;
         if (spec->takesValue) {
             if (attached)

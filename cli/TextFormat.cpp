@@ -110,7 +110,7 @@ std::string textSummary(const Report& report, Units units)
     text += "median and the others over the measured runs; aggregate = total bytes / total seconds; stdev = sample "
             "standard deviation\n";
     if (!headline.empty())
-        text += "\n" + headline + "\n";
+        text += "\n" + headline + (report.repeats == 1 ? "\n" : ": medians of " + runCount(report.repeats, "run") + "\n");
     return text;
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace clitest {
+
+// How one run of the real dozozeda-cli ended.
+struct Ended {
+    // The exit status, or the signal that ended it when `bySignal`.
+    int status = -1;
+    bool bySignal = false;
+    QString out;
+    QString err;
+    double seconds = 0;
+};
+
+// Runs the program with these arguments and extra environment, waiting for
+// its end. `whileRunning`, when given, is called with the process id once
+// it has started and again every 50 ms until it returns true.
+Ended runCli(const QStringList& args, const std::map<QString, QString>& environment = {},
+             const std::function<bool(qint64 pid)>& whileRunning = {});
+
+// The JSON object of a --format json or one --format jsonl line; empty
+// when it is not one.
+QJsonObject jsonOf(const QString& text);
+
+// What the documented schema (docs/dozozeda-cli.schema.json) finds wrong
+// with one result, checked by python3-jsonschema; empty when nothing.
+std::string schemaProblems(const QString& json);
+
+// The number of entries in a folder, or -1 when it cannot be read.
+int entryCount(const std::string& folder);
+
+} // namespace clitest
