@@ -11,7 +11,7 @@ packages_for() {
         # python3-jsonschema checks the command line's JSON against its
         # schema; promtool (prometheus) and node_exporter read its metrics.
         test) echo googletest libgtest-dev xvfb xauth xdotool python3-jsonschema prometheus prometheus-node-exporter ;;
-        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine ;;
+        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine python3-jsonschema ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
         *) echo "unknown package set: $1" >&2; exit 2 ;;
     esac

@@ -42,6 +42,7 @@ start_wine_session "$work"
 mkdir -p "$work/share" "$WINEPREFIX/dosdevices/unc/dozozeda-share-host"
 ln -s "$work/share" "$WINEPREFIX/dosdevices/unc/dozozeda-share-host/share"
 export DOZOZEDA_TEST_UNC_SHARE='\\dozozeda-share-host\share'
+export DOZOZEDA_TEST_UNC_FOLDER="$work/share"
 
 # One at a time: the window tests need the keyboard focus, which a program
 # started by another test would take.
