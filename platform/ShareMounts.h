@@ -22,9 +22,13 @@ struct MountEntry {
     std::string fsType;
     std::string source;
     std::string superOptions;  // the file system's: "addr=...,uid=...,..."
+    std::string device;        // "major:minor", as stat's st_dev names it
 };
 
 std::vector<MountEntry> parseMountInfo(std::string_view text);
+
+// This process's /proc/self/mountinfo.
+std::string readMountInfo();
 
 // The addresses a server name stands for, numeric.
 using AddressLookup = std::function<std::vector<std::string>(const std::string& server)>;

@@ -153,6 +153,8 @@ AddressLookup rememberingLookup(const std::string& mountInfo)
     };
 }
 
+} // namespace
+
 std::string readMountInfo()
 {
     std::ifstream in("/proc/self/mountinfo");
@@ -160,6 +162,8 @@ std::string readMountInfo()
     text << in.rdbuf();
     return std::move(text).str();
 }
+
+namespace {
 
 std::string gvfsFolder()
 {
@@ -226,7 +230,7 @@ std::vector<MountEntry> parseMountInfo(std::string_view text)
         if (fields.size() < 6 || fields.end() - dash < 4)
             continue;
         mounts.push_back({unescapeOctal(fields[4]), fields[5], unescapeOctal(dash[1]), unescapeOctal(dash[2]),
-                          unescapeOctal(dash[3])});
+                          unescapeOctal(dash[3]), fields[2]});
     }
     return mounts;
 }

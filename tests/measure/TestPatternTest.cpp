@@ -43,3 +43,23 @@ TEST(TestPattern, FindsTheFirstByteThatDiffers)
     EXPECT_EQ(random.firstDifference(100, read), 5000u);
     EXPECT_EQ(TestPattern::x().firstDifference(0, std::string("XXY")), 2u);
 }
+
+// Whole words are compared on their own, the bytes before the first and
+// after the last one by blocks: a difference anywhere is found, wherever
+// the part checked starts and ends.
+TEST(TestPattern, FindsADifferenceWhereverThePartStartsAndEnds)
+{
+    for (const TestPattern& pattern : {TestPattern::random(11), TestPattern::x()}) {
+        for (std::uint64_t offset = 0; offset < 17; ++offset) {
+            for (std::size_t size = 0; size < 42; ++size) {
+                std::string read = bytesOf(pattern, offset, size);
+                ASSERT_EQ(pattern.firstDifference(offset, read), size);
+                for (std::size_t at = 0; at < size; ++at) {
+                    read[at] ^= 0x40;
+                    ASSERT_EQ(pattern.firstDifference(offset, read), at) << offset << " " << size;
+                    read[at] ^= 0x40;
+                }
+            }
+        }
+    }
+}
