@@ -212,10 +212,6 @@ int runProgram(const std::vector<std::string>& args)
         }
     }
     const Options& options = line.options;
-    if (options.read) {
-        say("--read is not built in yet");
-        return 2;
-    }
 
     StopSignals signals;
     std::optional<OutputFile> file;

@@ -5,6 +5,7 @@
 #include "Runtime.h"
 #include "ShareAddress.h"
 #include "TimedCopy.h"
+#include "TimedRead.h"
 
 namespace cli {
 
@@ -38,7 +39,8 @@ public:
         const std::optional<std::string> copy = write(number);
         if (!copy)
             return false;
-        return remove(*copy) && !m_stop.stop_requested();
+        const bool readDone = !m_report.read || read(number, *copy);
+        return remove(*copy) && readDone && !m_stop.stop_requested();
     }
 
 private:
@@ -111,6 +113,31 @@ private:
         result.seconds = timing.seconds();
         finish(std::move(result));
         return timing.copy;
+    }
+
+    bool read(int number, const std::string& copy)
+    {
+        RunResult result = start(number, Direction::Read);
+        try {
+            const measure::ReadTiming timing = measure::timeRead(copy, m_plan.bytes, m_plan.pattern, m_stop);
+            result.bytes = timing.bytes;
+            result.seconds = timing.seconds();
+            result.cacheBypass = measure::name(timing.bypass);
+            result.residentBefore = timing.residentBefore;
+            result.cacheSuspect = timing.bypass == measure::CacheBypass::None;
+        } catch (const platform::Cancelled&) {
+            stopped(std::move(result), {});
+            return false;
+        } catch (const std::exception& error) {
+            failed(std::move(result), error.what());
+            return false;
+        }
+        if (result.cacheSuspect)
+            m_observer.problem("warning: run " + std::to_string(number)
+                               + ": this machine's cache could not be bypassed for the read (method none); its "
+                                 "rate may have come from memory");
+        finish(std::move(result));
+        return true;
     }
 
     // A copy is removed whatever happened since it was written, a stop

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace clitest;
@@ -233,5 +234,51 @@ TEST_F(Cli, ACopyTheFolderWillNotLetGoIsReportedWithExitThree)
     EXPECT_TRUE(ended.err.contains("the copy stayed on the share")) << ended.err.toStdString();
     const std::string left = folder + "/" + result["parameters"]["copy_name"].toString().toStdString();
     EXPECT_TRUE(std::filesystem::exists(left));
+    EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+// The core proves that its read is honest; this shows that the command line
+// says how it read, and warns when the read may have come from memory.
+TEST_F(Cli, ReadsSayHowThisMachinesCacheWasKeptOutAndWarnWhenItWasNot)
+{
+    const Ended disk = run({"-s", "10", "-n", "2", "--read", "-f", "json"});
+    ASSERT_EQ(disk.status, 0) << disk.err.toStdString();
+    EXPECT_EQ(disk.err, QString());
+    EXPECT_EQ(schemaProblems(disk.out), "");
+    const QJsonObject result = jsonOf(disk.out);
+    EXPECT_EQ(result["parameters"]["server_cache"].toString(), "not_controlled");
+    EXPECT_EQ(result["summary"]["read"]["runs"].toInt(), 2);
+    for (const QJsonValue& run : result["runs"].toArray()) {
+        if (run["test"].toString() != "read")
+            continue;
+        const QString bypass = run["cache_bypass"].toString();
+        EXPECT_TRUE(bypass == "fadvise_dontneed" || bypass == "o_direct") << bypass.toStdString();
+        if (bypass == "fadvise_dontneed") {
+            EXPECT_EQ(run["resident_fraction_before"].toDouble(-1), 0);
+        }
+        EXPECT_FALSE(run["cache_suspect"].toBool(true));
+    }
+    expectNothingLeft();
+
+    // ramfs keeps every page and takes no direct read.
+    TempFolder folder;
+    if (::mount("ramfs", folder.path().c_str(), "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "cannot mount ramfs (needs root)";
+    const Ended memory = runCli({"-s", "10", "-n", "1", "--read", q(folder.path())},
+                                {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+    const Ended memoryJson = runCli({"-s", "10", "-n", "1", "--read", "-q", "-f", "jsonl", q(folder.path())},
+                                    {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+    ::umount2(folder.path().c_str(), MNT_DETACH);
+    EXPECT_EQ(memory.status, 0) << memory.err.toStdString();
+    EXPECT_TRUE(memory.err.startsWith("dozozeda-cli: warning: run 1: this machine's cache could not be bypassed"))
+        << memory.err.toStdString();
+    EXPECT_TRUE(memory.out.contains(QRegularExpression(R"(^ +1 +read .* none \(may be from this machine's cache\)$)",
+                                                       QRegularExpression::MultilineOption)))
+        << memory.out.toStdString();
+    const QJsonObject suspect = jsonOf(memoryJson.out);
+    const QJsonValue read = suspect["runs"].toArray()[1];
+    EXPECT_EQ(read["cache_bypass"].toString(), "none");
+    EXPECT_TRUE(read["cache_suspect"].toBool());
+    EXPECT_TRUE(memoryJson.err.contains("warning")) << "--quiet keeps warnings";
     EXPECT_EQ(entryCount(tmp.path()), 0);
 }

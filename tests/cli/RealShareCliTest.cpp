@@ -8,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -95,25 +96,41 @@ protected:
 
 } // namespace
 
-TEST_F(RealShareCli, RunsThroughTheMountAndThroughATypedAddressAndLeaveNothing)
+// What the command line says of each read, with the bound the core's own
+// tests prove: never above the link, which a read from memory would be.
+void expectHonestReads(const QJsonObject& result, const char* client)
 {
-    const Ended mounted = run({"-s", "10", "-n", "2", "-f", "json", q(data)});
+    for (const QJsonValue& run : result["runs"].toArray()) {
+        const double rate = run["bytes_per_second"].toDouble();
+        if (run["test"].toString() == "write") {
+            EXPECT_LT(rate, kLinkBytesPerSecond);
+            continue;
+        }
+        const QString bypass = run["cache_bypass"].toString();
+        std::printf("%s: read %.2f MiB/s (%.3f x the link), %s, %.0f %% resident before\n", client, rate / 1048576,
+                    rate / kLinkBytesPerSecond, qPrintable(bypass), run["resident_fraction_before"].toDouble() * 100);
+        EXPECT_LT(rate, 1.05 * kLinkBytesPerSecond);
+        EXPECT_TRUE(bypass == "fadvise_dontneed" || bypass == "o_direct") << bypass.toStdString();
+        EXPECT_FALSE(run["cache_suspect"].toBool(true));
+    }
+}
+
+TEST_F(RealShareCli, WritesAndReadsThroughTheMountAndThroughATypedAddressAndLeaveNothing)
+{
+    const Ended mounted = run({"-s", "10", "-n", "2", "--read", "-f", "json", q(data)});
     ASSERT_EQ(mounted.status, 0) << mounted.err.toStdString();
     EXPECT_EQ(schemaProblems(mounted.out), "");
-    const QJsonObject result = jsonOf(mounted.out);
-    for (const QJsonValue& run : result["runs"].toArray())
-        EXPECT_LT(run["bytes_per_second"].toDouble(), kLinkBytesPerSecond) << mounted.out.toStdString();
-    std::printf("10 MiB through smbnetfs: median %.2f MiB/s\n",
-                result["summary"]["write"]["bytes_per_second"]["median"].toDouble() / 1048576);
+    expectHonestReads(jsonOf(mounted.out), "smbnetfs");
     EXPECT_EQ(entryCount(dataServer), 0);
 
     // Only gvfs can serve the address now.
     ASSERT_TRUE(share({"smbnetfs", "off"}));
     const QString address = "smb://root:Hunter2@" + q(serverIp) + "/data";
-    const Ended typed = run({"-s", "10", "-n", "1", "-f", "jsonl", address});
+    const Ended typed = run({"-s", "10", "-n", "1", "--read", "-f", "jsonl", address});
     ASSERT_EQ(typed.status, 0) << typed.err.toStdString();
     const QJsonObject line = jsonOf(typed.out);
     EXPECT_EQ(line["parameters"]["target"].toString(), "smb://root@" + q(serverIp) + "/data");
+    expectHonestReads(line, "gvfs");
     EXPECT_FALSE(typed.out.contains("Hunter2") || typed.err.contains("Hunter2"));
     EXPECT_EQ(entryCount(dataServer), 0);
     EXPECT_EQ(entryCount(tmp.path()), 0);
@@ -172,4 +189,31 @@ TEST_F(RealShareCli, CtrlCAndSigtermStopMidCopyAndLeaveNothingOnTheServerOrHere)
         EXPECT_EQ(entryCount(dataServer), 0);
         EXPECT_EQ(entryCount(tmp.path()), 0);
     }
+}
+
+// 30 MiB are written at 100 Mbit/s; once they are on the server the link is
+// slowed to 10 Mbit/s, so the read back is still in flight when Ctrl+C comes.
+TEST_F(RealShareCli, CtrlCWhileReadingBackStopsTheReadAndRemovesTheCopy)
+{
+    constexpr std::int64_t kSize = 30 * 1024 * 1024;
+    std::chrono::steady_clock::time_point sent;
+    const Ended ended = run({"-s", "30", "-n", "1", "--read", q(data)}, [&](qint64 pid) {
+        if (serverFileSize(dataServer) < kSize)
+            return false;
+        std::this_thread::sleep_for(300ms);
+        if (!share({"rate", "10"}))
+            return false;
+        sent = std::chrono::steady_clock::now();
+        ::kill(static_cast<pid_t>(pid), SIGINT);
+        return true;
+    });
+    const double stopping = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    std::printf("Ctrl+C mid-read: the program ended %.2f s later\n", stopping);
+    EXPECT_TRUE(ended.bySignal);
+    EXPECT_EQ(ended.status, SIGINT);
+    EXPECT_LT(stopping, 5);
+    EXPECT_TRUE(ended.out.contains(QRegularExpression(R"(^ +1 +read +interrupted$)", QRegularExpression::MultilineOption)))
+        << ended.out.toStdString();
+    EXPECT_EQ(entryCount(dataServer), 0);
+    EXPECT_EQ(entryCount(tmp.path()), 0);
 }

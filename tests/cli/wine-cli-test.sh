@@ -1,12 +1,16 @@
 #!/bin/bash
 # dozozeda-cli.exe under Wine, run as a Windows user would from a console:
-# into the UNC share that scripts/windows-tests.sh serves, with its exit
-# statuses, JSON checked against the documented schema, a file replaced
+# writes and reads into the UNC share that scripts/windows-tests.sh serves,
+# with its exit statuses, JSON checked against the documented schema, the
+# read's fallback, a file replaced
 # and a history appended to, and a Unicode folder name through wmain.
 #
 #   wine-cli-test.sh WINE EXE SCHEMA
 # Needs the environment of scripts/windows-tests.sh (WINEPREFIX,
 # DOZOZEDA_TEST_UNC_SHARE and DOZOZEDA_TEST_UNC_FOLDER, the folder behind it).
+# Wine has no redirector whose cache could be disabled, so the read falls
+# back to whole unbuffered sectors; that it bypasses a cache cannot be seen
+# here (Wine reads through the Linux page cache).
 set -uo pipefail
 
 wine=$1 exe=$2 schema=$3
@@ -62,6 +66,16 @@ check "the Unicode folder name arrives whole" [ "$(json_field "$work/out" 'r["pa
 check "it ran on Windows" [ "$(json_field "$work/out" 'r["host"]["os"]')" = windows ]
 rmdir "$folder/Ωmega"
 check "nothing is left on the share or in %TEMP%" nothing_left
+
+cli -s 10 -n 2 --read -f json "$share"
+check "a write and read into the UNC share exits 0" [ "$status" = 0 ]
+check "its JSON follows the schema" valid_json "$work/out"
+check "the read fell back to unbuffered sectors" \
+    [ "$(json_field "$work/out" '[x["cache_bypass"] for x in r["runs"] if x["test"] == "read"]')" = "['no_buffering', 'no_buffering']" ]
+check "Windows cannot tell what was cached before" \
+    [ "$(json_field "$work/out" 'r["runs"][1]["resident_fraction_before"]')" = None ]
+check "both directions have statistics" [ "$(json_field "$work/out" 'r["summary"]["read"]["runs"]')" = 2 ]
+check "nothing is left after reading back" nothing_left
 
 cli -s 10 -n 1 "$share\\missing"
 check "a missing folder exits 1" [ "$status" = 1 ]
