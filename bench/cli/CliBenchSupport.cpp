@@ -1,5 +1,6 @@
 #include "CliBenchSupport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
@@ -34,6 +35,15 @@ double medianRate(const QJsonObject& result, const QString& direction)
 {
     return result[QStringLiteral("summary")][direction][QStringLiteral("bytes_per_second")][QStringLiteral("median")]
         .toDouble();
+}
+
+QString readMethod(const QJsonObject& result)
+{
+    for (const QJsonValue& run : result[QStringLiteral("runs")].toArray()) {
+        if (run[QStringLiteral("test")].toString() == QStringLiteral("read"))
+            return run[QStringLiteral("cache_bypass")].toString();
+    }
+    return {};
 }
 
 std::optional<double> ddRate(const QStringList& operands)

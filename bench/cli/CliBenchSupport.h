@@ -18,6 +18,9 @@ std::optional<QJsonObject> runCli(const QStringList& args, const QString& tempor
 // The median rate of one direction ("write" or "read") of a result.
 double medianRate(const QJsonObject& result, const QString& direction);
 
+// How the first read of a result kept this machine's cache out.
+QString readMethod(const QJsonObject& result);
+
 // dd with these operands and LC_ALL=C; the bytes per second it reports for
 // itself (from after its files were opened to after the flush), or nothing.
 std::optional<double> ddRate(const QStringList& operands);
