@@ -237,8 +237,9 @@ int runProgram(const std::vector<std::string>& args)
     // A file the textfile collector reads keeps the last finished
     // measurement: a stop is no news about the share.
     const bool keepFile = report.outcome == Outcome::Interrupted && options.format == Format::Prometheus;
+    // Text for standard output went out as the runs finished (or, quiet, not at all).
     const bool streamed = options.format == Format::Text && !file;
-    if (!keepFile && !streamed && !(options.quiet && options.format == Format::Text)) {
+    if (!keepFile && !streamed) {
         try {
             const std::string text = resultText(report, options, !file || file->isNew());
             if (file)

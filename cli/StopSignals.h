@@ -17,7 +17,6 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
     std::stop_token token() const;
-    bool stopped() const;
     // Everything that was written is gone (or said to be there): a console
     // that is being closed may go now.
     void cleanedUp();

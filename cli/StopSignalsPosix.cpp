@@ -67,11 +67,8 @@ std::stop_token StopSignals::token() const
     return stopSource.get_token();
 }
 
-bool StopSignals::stopped() const
-{
-    return stopSource.stop_requested();
-}
-
+// Nothing waits here: a signal does not end the program by itself, the
+// program ends when it is done.
 void StopSignals::cleanedUp()
 {
 }

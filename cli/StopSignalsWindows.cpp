@@ -42,11 +42,6 @@ std::stop_token StopSignals::token() const
     return stopSource.get_token();
 }
 
-bool StopSignals::stopped() const
-{
-    return stopSource.stop_requested();
-}
-
 void StopSignals::cleanedUp()
 {
     ::SetEvent(cleanedUpEvent);

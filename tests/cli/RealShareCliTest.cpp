@@ -168,10 +168,10 @@ TEST_F(RealShareCli, ALinkCutMidCopyFailsTheRunWithTheReason)
 
 // Slowed to 10 Mbit/s, 30 MiB take 25 s: a stop that waited for the copy
 // to end would show.
-TEST_F(RealShareCli, CtrlCAndSigtermStopMidCopyAndLeaveNothingOnTheServerOrHere)
+TEST_F(RealShareCli, CtrlCSigtermAndSighupStopMidCopyAndLeaveNothingOnTheServerOrHere)
 {
     ASSERT_TRUE(share({"rate", "10"}));
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         std::chrono::steady_clock::time_point sent;
         const Ended ended = run({"-s", "30", "-n", "1", q(data)}, [&](qint64 pid) {
             if (serverFileSize(dataServer) <= 0)
