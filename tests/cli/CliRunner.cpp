@@ -1,7 +1,9 @@
 #include "CliRunner.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QVariant>
 #include <QThread>
 
 #include <filesystem>
@@ -48,23 +50,56 @@ QJsonObject jsonOf(const QString& text)
     return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
-std::string schemaProblems(const QString& json)
+namespace {
+
+struct PythonResult {
+    bool ok = false;
+    QByteArray out;
+    QString err;
+};
+
+PythonResult python(const QString& script, const QStringList& args, const QByteArray& input = {})
 {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"), QStringLiteral("import json, sys, jsonschema\n"
-                                                       "schema = json.load(open(sys.argv[1]))\n"
-                                                       "jsonschema.Draft202012Validator.check_schema(schema)\n"
-                                                       "jsonschema.Draft202012Validator(schema).validate(json.load(sys.stdin))\n"),
-                  QStringLiteral(DOZOZEDA_CLI_SCHEMA)});
-    python.write(json.toUtf8());
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
+    python.write(input);
     python.closeWriteChannel();
-    if (!python.waitForFinished(30'000))
-        return "python3 did not answer";
-    if (python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0)
-        return {};
-    return "python3 -c 'import jsonschema' (install python3-jsonschema): "
-        + QString::fromUtf8(python.readAllStandardError()).right(600).toStdString();
+    PythonResult result;
+    result.ok = python.waitForFinished(30'000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+    result.out = python.readAllStandardOutput();
+    result.err = QString::fromUtf8(python.readAllStandardError()).right(600);
+    return result;
+}
+
+} // namespace
+
+std::string schemaProblems(const QString& json)
+{
+    const PythonResult result = python(QStringLiteral("import json, sys, jsonschema\n"
+                                                      "schema = json.load(open(sys.argv[1]))\n"
+                                                      "jsonschema.Draft202012Validator.check_schema(schema)\n"
+                                                      "jsonschema.Draft202012Validator(schema).validate(json.load(sys.stdin))\n"),
+                                       {QStringLiteral(DOZOZEDA_CLI_SCHEMA)}, json.toUtf8());
+    return result.ok ? std::string() : "python3 with jsonschema (python3-jsonschema): " + result.err.toStdString();
+}
+
+std::vector<QStringList> csvRecords(const std::string& path)
+{
+    const PythonResult result = python(QStringLiteral("import csv, json, sys\n"
+                                                      "print(json.dumps(list(csv.reader(open(sys.argv[1], newline='')))))"),
+                                       {QString::fromStdString(path)});
+    std::vector<QStringList> records;
+    for (const QJsonValue& record : QJsonDocument::fromJson(result.out).array())
+        records.push_back(record.toVariant().toStringList());
+    return records;
+}
+
+std::string httpGet(const QString& url)
+{
+    return python(QStringLiteral("import sys, urllib.request\n"
+                                 "sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())"),
+                  {url})
+        .out.toStdString();
 }
 
 int entryCount(const std::string& folder)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace clitest {
 
@@ -33,6 +34,13 @@ QJsonObject jsonOf(const QString& text);
 // What the documented schema (docs/dozozeda-cli.schema.json) finds wrong
 // with one result, checked by python3-jsonschema; empty when nothing.
 std::string schemaProblems(const QString& json);
+
+// The records of a CSV file as Python's csv module reads them: a reader
+// that is not ours, so it shares none of our mistakes.
+std::vector<QStringList> csvRecords(const std::string& path);
+
+// The body of an HTTP GET, by Python's urllib; empty when nothing answered.
+std::string httpGet(const QString& url);
 
 // The number of entries in a folder, or -1 when it cannot be read.
 int entryCount(const std::string& folder);

@@ -40,49 +40,18 @@ std::string promtoolProblems(const std::string& metricsFile)
     return (promtool.readAllStandardOutput() + promtool.readAllStandardError()).toStdString();
 }
 
-int loopbackSocket()
-{
-    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-}
-
-sockaddr_in loopback(unsigned short port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A port on 127.0.0.1 that nobody listens on right now.
 unsigned short freePort()
 {
-    const int fd = loopbackSocket();
-    sockaddr_in address = loopback(0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
     ::close(fd);
     return ntohs(address.sin_port);
-}
-
-// The body of GET /metrics on 127.0.0.1:port; empty when nothing answers.
-std::string scrape(unsigned short port)
-{
-    const int fd = loopbackSocket();
-    const sockaddr_in address = loopback(port);
-    std::string response;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-        if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-            char buffer[65536];
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-                response.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    const auto body = response.find("\r\n\r\n");
-    return body == std::string::npos ? std::string() : response.substr(body + 4);
 }
 
 } // namespace
@@ -113,10 +82,11 @@ TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
                     QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
                     QStringLiteral("--collector.textfile.directory=") + q(collector)});
     ASSERT_TRUE(exporter.waitForStarted(10'000)) << "install the Debian package prometheus-node-exporter";
+    const QString metricsUrl = "http://127.0.0.1:" + QString::number(port) + "/metrics";
     std::string served;
-    for (int attempt = 0; attempt < 100 && served.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 50 && served.empty(); ++attempt) {
         QThread::msleep(100);
-        served = scrape(port);
+        served = httpGet(metricsUrl);
     }
     const std::string label = "target=\"" + folders.path() + "/we\\\"ird\\\\name\"";
     for (const char* statistic : {"median", "min", "max"})
@@ -132,7 +102,7 @@ TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
     const Ended failed = runCli({"-s", "10", "-f", "prometheus", "-o", q(metrics), q(target)});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(promtoolProblems(metrics), "");
-    served = scrape(port);
+    served = httpGet(metricsUrl);
     exporter.terminate();
     exporter.waitForFinished(5'000);
     EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + label + "} 0"), std::string::npos)

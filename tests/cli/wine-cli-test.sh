@@ -38,12 +38,12 @@ cli() { # cli ARGS...: status in $status, output in $work/out and $work/err
 }
 
 valid_json() {
-    python3 -c 'import json, sys, jsonschema
+    /usr/bin/python3 -c 'import json, sys, jsonschema
 jsonschema.Draft202012Validator(json.load(open(sys.argv[1]))).validate(json.load(open(sys.argv[2])))' "$schema" "$1"
 }
 
 json_field() { # json_field FILE PYTHON-EXPRESSION-ON-r
-    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$1" "$2"
+    /usr/bin/python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$1" "$2"
 }
 
 nothing_left() {
