@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Windows program, Dozozeda.exe, and its tests for 64-bit Windows
-# with mingw-w64 and runs the tests under Wine on a headless X server, in a
-# Wine prefix of its own that is thrown away afterwards: the file layer, the
-# window tests on the Win32 layer, the program driven from another process,
-# and the program file's resources and imports.
+# Builds the Windows programs, Dozozeda.exe and dozozeda-cli.exe, and their
+# tests for 64-bit Windows with mingw-w64 and runs the tests under Wine on a
+# headless X server, in a Wine prefix of its own that is thrown away
+# afterwards: the file layer, the window tests on the Win32 layer, the
+# program driven from another process, the programs' resources and imports,
+# and the command line run as a process.
 #
 #   scripts/windows-tests.sh [build-dir]     (default: <repo>/build-windows)
 #
