@@ -8,8 +8,10 @@ set -euo pipefail
 packages_for() {
     case "$1" in
         build) echo cmake g++ make qt6-base-dev libgl-dev fonts-liberation2 ;;
-        test) echo googletest libgtest-dev xvfb xauth xdotool ;;
-        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine ;;
+        # python3-jsonschema checks the command line's JSON against its
+        # schema; promtool (prometheus) and node_exporter read its metrics.
+        test) echo googletest libgtest-dev xvfb xauth xdotool python3-jsonschema prometheus prometheus-node-exporter ;;
+        windows) echo cmake make wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest xvfb xauth fonts-wine python3-jsonschema ;;
         screenshots) echo xvfb xauth xdotool x11-apps imagemagick ;;
         package) echo dpkg-dev file ;;
         package-checks) echo lintian appstream desktop-file-utils xvfb xauth xdotool ;;
@@ -44,5 +46,16 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Test tools only: their package scripts must not start Prometheus or
+# node_exporter as services on this machine.
+guard=""
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+    guard=/usr/sbin/policy-rc.d
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$guard" >/dev/null
+    "${sudo[@]}" chmod 755 "$guard"
+fi
+rc=0
+{ "${sudo[@]}" apt-get update -qq &&
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; } || rc=$?
+[ -z "$guard" ] || "${sudo[@]}" rm -f "$guard"
+exit "$rc"

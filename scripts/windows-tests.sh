@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Windows program, Dozozeda.exe, and its tests for 64-bit Windows
-# with mingw-w64 and runs the tests under Wine on a headless X server, in a
-# Wine prefix of its own that is thrown away afterwards: the file layer, the
-# window tests on the Win32 layer, the program driven from another process,
-# and the program file's resources and imports.
+# Builds the Windows programs, Dozozeda.exe and dozozeda-cli.exe, and their
+# tests for 64-bit Windows with mingw-w64 and runs the tests under Wine on a
+# headless X server, in a Wine prefix of its own that is thrown away
+# afterwards: the file layer, the window tests on the Win32 layer, the
+# program driven from another process, the programs' resources and imports,
+# and the command line run as a process.
 #
 #   scripts/windows-tests.sh [build-dir [zip]]     (default: <repo>/build-windows)
 #
@@ -45,6 +46,7 @@ start_wine_session "$work"
 mkdir -p "$work/share" "$WINEPREFIX/dosdevices/unc/dozozeda-share-host"
 ln -s "$work/share" "$WINEPREFIX/dosdevices/unc/dozozeda-share-host/share"
 export DOZOZEDA_TEST_UNC_SHARE='\\dozozeda-share-host\share'
+export DOZOZEDA_TEST_UNC_FOLDER="$work/share"
 
 # One at a time: the window tests need the keyboard focus, which a program
 # started by another test would take.

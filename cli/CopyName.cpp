@@ -1,0 +1,18 @@
+#include "CopyName.h"
+
+namespace cli {
+
+std::string copyName(const std::string& host, unsigned long processId)
+{
+    constexpr std::size_t kMaxHostLength = 63;
+    std::string safe;
+    for (const char c : host.substr(0, kMaxHostLength)) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        safe += plain ? c : '_';
+    }
+    if (safe.empty())
+        safe = "host";
+    return "dozozeda-" + safe + "-" + std::to_string(processId) + ".tmp";
+}
+
+} // namespace cli

@@ -1,0 +1,74 @@
+#include "Formats.h"
+
+#include "NumberText.h"
+
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+// The same as the JSON's schema_version: both name the same fields.
+constexpr int kSchemaVersion = 1;
+
+std::string field(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+std::string row(const std::vector<std::string>& fields)
+{
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        line += (i ? "," : "") + field(fields[i]);
+    return line + "\r\n";
+}
+
+} // namespace
+
+std::string csvHeader()
+{
+    return row({"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern", "test", "run", "warmup",
+                "status", "bytes", "seconds", "bytes_per_second", "cache_bypass", "resident_fraction_before",
+                "cache_suspect", "error"});
+}
+
+std::string csvRows(const Report& report)
+{
+    const std::vector<std::string> invocation{std::to_string(kSchemaVersion), utcTimestamp(report.startedAt),
+                                              report.host, report.target, std::to_string(report.fileBytes),
+                                              report.pattern};
+    std::string rows;
+    for (const RunResult& run : report.runs) {
+        const bool ok = run.status == RunResult::Status::Ok;
+        const bool read = run.direction == Direction::Read;
+        std::vector<std::string> fields = invocation;
+        fields.insert(fields.end(),
+                      {std::string(name(run.direction)), std::to_string(run.run), run.warmup ? "true" : "false",
+                       std::string(name(run.status)), ok ? std::to_string(run.bytes) : "",
+                       ok ? shortestText(run.seconds) : "", ok ? shortestText(run.bytesPerSecond()) : "",
+                       read ? run.cacheBypass : "",
+                       read && run.residentBefore ? shortestText(*run.residentBefore) : "",
+                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error});
+        rows += row(fields);
+    }
+    // A history must show the hours the share could not be reached at all,
+    // and a copy left behind after the last run.
+    if (report.failure && (report.runs.empty() || report.failure->stage == "cleanup")) {
+        std::vector<std::string> fields = invocation;
+        fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
+                                     "", "", "", report.failure->message});
+        rows += row(fields);
+    }
+    return rows;
+}
+
+} // namespace cli

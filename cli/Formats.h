@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Options.h"
+#include "Report.h"
+
+#include <string>
+
+namespace cli {
+
+// The text for people: a header that states the units once, a line per
+// run as it completes, then the statistics per direction.
+std::string textHeader(const Report& report, Units units);
+std::string textRunLine(const RunResult& run, Units units);
+std::string textSummary(const Report& report, Units units);
+
+// The whole report as one JSON document, pretty or on one line (JSON Lines).
+// Its schema is docs/dozozeda-cli.schema.json.
+std::string jsonReport(const Report& report, bool pretty);
+
+// One CSV row per run (RFC 4180, CR LF), or a single row saying why there
+// was no run at all.
+std::string csvHeader();
+std::string csvRows(const Report& report);
+
+// The text exposition format of Prometheus, for node_exporter's textfile
+// collector.
+std::string prometheusMetrics(const Report& report);
+
+} // namespace cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "TestPattern.h"
+
+#include <cstdint>
+#include <stop_token>
+#include <string>
+
+namespace cli {
+
+// The file every run copies: written once into the user's temporary folder
+// (never the program's), durable before the first run so that its own
+// write-back does not compete with the copies, and removed when this object
+// goes away. A stop ends the writing within one block.
+class LocalTestFile {
+public:
+    LocalTestFile(const std::string& folder, std::int64_t bytes, const measure::TestPattern& pattern,
+                  std::stop_token stop);
+    LocalTestFile(const LocalTestFile&) = delete;
+    LocalTestFile& operator=(const LocalTestFile&) = delete;
+    ~LocalTestFile();
+
+    const std::string& path() const { return m_path; }
+    // Removes the file now; an empty text when it is gone, otherwise why not.
+    std::string remove() noexcept;
+
+private:
+    std::string m_path;
+    bool m_present = false;
+};
+
+} // namespace cli

@@ -1,0 +1,12 @@
+#include "Program.h"
+#include "WideText.h"
+
+// wmain: the arguments arrive as the user typed them, whatever the console's
+// code page.
+int wmain(int argc, wchar_t* argv[])
+{
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(cli::toUtf8(argv[i]));
+    return cli::runProgram(args);
+}

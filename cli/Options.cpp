@@ -1,0 +1,215 @@
+#include "Options.h"
+
+#include "DozozedaVersion.h"
+#include "Runtime.h"
+
+#include <charconv>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+struct OptionSpec {
+    char shortName;  // 0: long name only
+    std::string_view longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'s', "size", true},      {'n', "repeat", true}, {0, "warmup", true},  {'r', "read", false},
+    {0, "pattern", true},     {0, "units", true},    {'f', "format", true}, {'o', "output", true},
+    {'a', "append", false},   {'q', "quiet", false}, {'h', "help", false}, {'V', "version", false},
+};
+
+const OptionSpec* findLong(std::string_view name)
+{
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.longName == name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* findShort(char name)
+{
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+int wholeNumber(std::string_view option, const std::string& value, int min, int max, std::string_view unit)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < min || number > max)
+        throw UsageError("--" + std::string(option) + " takes a whole number " + std::string(unit) + "from "
+                         + std::to_string(min) + " to " + std::to_string(max) + ", not '" + value + "'");
+    return number;
+}
+
+template <typename Choice>
+Choice oneOf(std::string_view option, const std::string& value,
+             std::initializer_list<std::pair<std::string_view, Choice>> choices)
+{
+    std::string names;
+    for (const auto& [name, choice] : choices) {
+        if (name == value)
+            return choice;
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    throw UsageError("--" + std::string(option) + " takes one of " + names + ", not '" + value + "'");
+}
+
+void apply(Options& options, const OptionSpec& spec, const std::string& value)
+{
+    const std::string_view name = spec.longName;
+    if (name == "size")
+        options.sizeMiB = wholeNumber(name, value, kMinSizeMiB, kMaxSizeMiB, "of MiB ");
+    else if (name == "repeat")
+        options.repeats = wholeNumber(name, value, 1, kMaxRepeats, "");
+    else if (name == "warmup")
+        options.warmups = wholeNumber(name, value, 0, kMaxWarmups, "");
+    else if (name == "read")
+        options.read = true;
+    else if (name == "pattern")
+        options.pattern = oneOf<measure::TestPattern::Kind>(
+            name, value, {{"random", measure::TestPattern::Kind::Random}, {"x", measure::TestPattern::Kind::X}});
+    else if (name == "units")
+        options.units = oneOf<Units>(name, value, {{"iec", Units::Binary}, {"si", Units::Decimal}});
+    else if (name == "format")
+        options.format = oneOf<Format>(name, value,
+                                       {{"text", Format::Text}, {"json", Format::Json}, {"jsonl", Format::JsonLines},
+                                        {"csv", Format::Csv}, {"prometheus", Format::Prometheus}});
+    else if (name == "output")
+        options.output = value;
+    else if (name == "append")
+        options.append = true;
+    else if (name == "quiet")
+        options.quiet = true;
+}
+
+void check(Options& options)
+{
+    // The usual name for standard output.
+    if (options.output == "-")
+        options.output.clear();
+    if (options.append && options.output.empty())
+        throw UsageError("--append needs --output FILE");
+    if (options.append && options.format != Format::JsonLines && options.format != Format::Csv)
+        throw UsageError("--append keeps a history in JSON Lines or CSV: give --format jsonl or --format csv");
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args)
+{
+    // Either asks for nothing to be done, whatever else is on the line.
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h")
+            return {CommandLine::Request::Help, {}};
+        if (arg == "--version" || arg == "-V")
+            return {CommandLine::Request::Version, {}};
+    }
+    CommandLine line;
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::optional<std::string> attached;
+        if (arg[1] == '-') {
+            const auto equals = arg.find('=');
+            spec = findLong(std::string_view(arg).substr(2, equals == std::string::npos ? equals : equals - 2));
+            if (equals != std::string::npos)
+                attached = arg.substr(equals + 1);
+        } else {
+            spec = findShort(arg[1]);
+            if (arg.size() > 2)
+                attached = arg.substr(2);
+        }
+        if (!spec || (attached && !spec->takesValue && arg[1] != '-'))
+            throw UsageError("unknown option '" + arg + "'");
+        if (attached && !spec->takesValue)
+            throw UsageError("option '--" + std::string(spec->longName) + "' takes no value");
+        std::string value;
+        if (spec->takesValue) {
+            if (attached)
+                value = *attached;
+            else if (i + 1 < args.size())
+                value = args[++i];
+            else
+                throw UsageError("option '--" + std::string(spec->longName) + "' needs a value");
+        }
+        apply(line.options, *spec, value);
+    }
+    if (operands.empty())
+        throw UsageError("no target folder given");
+    if (operands.size() > 1)
+        throw UsageError("one target folder only; '" + operands[1] + "' is one too many");
+    // The window trims the path box the same way: leading spaces are no
+    // part of a folder's name.
+    line.options.target = platform::Trim(operands[0]);
+    if (line.options.target.empty())
+        throw UsageError("the target folder is empty");
+    check(line.options);
+    return line;
+}
+
+std::string versionText()
+{
+    return "dozozeda-cli (Dozozeda) " DOZOZEDA_PACKAGE_VERSION "\n";
+}
+
+std::string helpText()
+{
+    return R"(Usage: dozozeda-cli [OPTION]... TARGET
+Measure how fast this machine writes a file to TARGET, a folder on a network
+share, and with --read how fast it reads it back.
+
+TARGET is a folder, a mounted share, \\server\share\folder or
+smb://[user@]server/share/folder (on Linux, the folder where that share is
+mounted right now). The copy there is named dozozeda-HOST-PID.tmp and is
+removed after each run; the local test file lives in the temporary folder.
+
+  -s, --size=MIB        size of the test file in MiB, 10 to 16384 (default 100)
+  -n, --repeat=N        measured runs, 1 to 1000 (default 3)
+      --warmup=N        runs done and shown first but left out of the
+                        statistics, 0 to 100 (default 0)
+  -r, --read            also time reading each copy back, past this
+                        machine's cache (the server's cache is not controlled)
+      --pattern=KIND    random (default: what a compressing link or share
+                        cannot shrink) or x (the window's file, all 'X')
+      --units=iec|si    text rates in MiB/s (default) or MB/s
+  -f, --format=FORMAT   text (default), json, jsonl, csv or prometheus
+  -o, --output=FILE     write the result to FILE instead of standard output;
+                        replaced as a whole, or with --append added to
+  -a, --append          add to FILE: a history in jsonl or csv (the CSV
+                        header only when the file is new)
+  -q, --quiet           no progress and no text result; errors still shown
+  -h, --help            show this help and exit
+  -V, --version         show the version and exit
+
+Units: MiB/s = 2^20 bytes per second (the window's "MB/sec"),
+MB/s = 10^6 bytes per second, Mbit/s = 10^6 bits per second.
+Machine-readable formats hold bytes, seconds and bytes per second only.
+
+Exit status: 0 every run measured; 1 a run or the check of TARGET failed;
+2 the command line is wrong; 3 measured, but a copy stayed on the share;
+130 interrupted (Ctrl+C; a shell shows 128 + the signal's number).
+)";
+}
+
+} // namespace cli

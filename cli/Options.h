@@ -1,0 +1,58 @@
+#pragma once
+
+#include "TestPattern.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class Format { Text, Json, JsonLines, Csv, Prometheus };
+// The first figure of a rate in text: MiB/s (2^20 bytes, the window's
+// "MB/sec") or MB/s (10^6 bytes). Mbit/s (10^6 bits) always follows it.
+enum class Units { Binary, Decimal };
+
+// The window offers 10 to 100 MB. Larger files are allowed because a
+// server's cache takes a smaller share of a larger run; the limit keeps a
+// typing slip from filling the temporary folder.
+constexpr int kMinSizeMiB = 10;
+constexpr int kMaxSizeMiB = 16384;
+constexpr int kMaxRepeats = 1000;
+constexpr int kMaxWarmups = 100;
+
+struct Options {
+    std::string target;
+    int sizeMiB = 100;
+    int repeats = 3;
+    int warmups = 0;
+    bool read = false;
+    // Random by default: 'X' bytes flatter a share or link that compresses.
+    measure::TestPattern::Kind pattern = measure::TestPattern::Kind::Random;
+    Units units = Units::Binary;
+    Format format = Format::Text;
+    // Empty: standard output.
+    std::string output;
+    bool append = false;
+    bool quiet = false;
+};
+
+// A command line that cannot be run; the text says what is wrong with it.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+    enum class Request { Run, Help, Version };
+    Request request = Request::Run;
+    Options options;
+};
+
+// The arguments after the program's name. Throws UsageError.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+std::string helpText();
+std::string versionText();
+
+} // namespace cli

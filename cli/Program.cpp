@@ -1,0 +1,264 @@
+#include "Program.h"
+
+#include "Console.h"
+#include "CopyName.h"
+#include "DozozedaVersion.h"
+#include "FileSystemObject.h"
+#include "Formats.h"
+#include "LocalTestFile.h"
+#include "Options.h"
+#include "OutputFile.h"
+#include "PlatformError.h"
+#include "Progress.h"
+#include "RunLoop.h"
+#include "ShareAddress.h"
+#include "StopSignals.h"
+#include "System.h"
+
+#include <optional>
+#include <random>
+
+namespace cli {
+
+namespace {
+
+constexpr std::string_view kPathError = "Path error!, check your path and try again!";
+
+// Every line carries the program's name: standard error may be a log that
+// several programs write to.
+void say(const std::string& message)
+{
+    std::string text;
+    for (std::size_t at = 0; at <= message.size();) {
+        const std::size_t end = std::min(message.find('\n', at), message.size());
+        text += "dozozeda-cli: " + message.substr(at, end - at) + "\n";
+        at = end + 1;
+    }
+    writeErr(text);
+}
+
+measure::TestPattern patternFor(measure::TestPattern::Kind kind)
+{
+    if (kind == measure::TestPattern::Kind::X)
+        return measure::TestPattern::x();
+    std::random_device random;
+    return measure::TestPattern::random((std::uint64_t{random()} << 32) | random());
+}
+
+Report newReport(const Options& options, const measure::TestPattern& pattern)
+{
+    Report report;
+    report.version = DOZOZEDA_PACKAGE_VERSION;
+    report.host = hostName();
+    report.os = operatingSystem();
+    report.startedAt = std::chrono::system_clock::now();
+    report.target = platform::withoutPassword(options.target);
+    report.copyName = copyName(report.host, processId());
+    report.fileBytes = std::int64_t{options.sizeMiB} * 1024 * 1024;
+    report.repeats = options.repeats;
+    report.warmups = options.warmups;
+    report.read = options.read;
+    report.pattern = std::string(pattern.name());
+    return report;
+}
+
+// Progress while a step runs; each run's line once it is done, when the
+// text goes to a terminal or a pipe as it is made.
+class Observer : public RunObserver {
+public:
+    Observer(Progress& progress, const Options& options, const Report& report)
+        : m_progress(progress)
+        , m_options(options)
+        , m_report(report)
+        , m_streaming(options.format == Format::Text && options.output.empty() && !options.quiet)
+    {
+    }
+
+    void begin()
+    {
+        if (m_streaming)
+            out(textHeader(m_report, m_options.units));
+    }
+
+    void end()
+    {
+        if (m_streaming)
+            out(textSummary(m_report, m_options.units));
+    }
+
+    void stepStarted(int run, int total, Direction direction, bool warmup) override
+    {
+        m_progress.show((warmup ? "warm-up run " : "run ") + std::to_string(run) + " of " + std::to_string(total)
+                        + ": " + (direction == Direction::Write ? "writing" : "reading") + " "
+                        + std::to_string(m_options.sizeMiB) + " MiB");
+    }
+
+    void stepFinished(const RunResult& result) override
+    {
+        m_progress.clear();
+        if (m_streaming)
+            out(textRunLine(result, m_options.units));
+    }
+
+    void problem(const std::string& message) override
+    {
+        m_progress.clear();
+        say(message);
+    }
+
+    // Standard output failed: the result is lost, which the exit status says.
+    bool outputFailed() const { return m_outputFailed; }
+
+private:
+    void out(const std::string& text)
+    {
+        try {
+            writeOut(text);
+        } catch (const std::exception& error) {
+            if (!m_outputFailed)
+                say(error.what());
+            m_outputFailed = true;
+        }
+    }
+
+    Progress& m_progress;
+    const Options& m_options;
+    const Report& m_report;
+    const bool m_streaming;
+    bool m_outputFailed = false;
+};
+
+// Whatever the folder check finds wrong, said as the window says it, with
+// the reason (or how to mount the share) after it.
+std::optional<std::string> checkTarget(const std::string& target)
+{
+    try {
+        platform::FileSystemObject().GetFolder(target);
+        return std::nullopt;
+    } catch (const std::exception& error) {
+        return std::string(kPathError) + "\n" + error.what();
+    }
+}
+
+std::string resultText(const Report& report, const Options& options, bool newFile)
+{
+    switch (options.format) {
+    case Format::Text:
+        return textHeader(report, options.units) + [&] {
+            std::string lines;
+            for (const RunResult& run : report.runs)
+                lines += textRunLine(run, options.units);
+            return lines;
+        }() + textSummary(report, options.units);
+    case Format::Json:
+        return jsonReport(report, true);
+    case Format::JsonLines:
+        return jsonReport(report, false);
+    case Format::Csv:
+        return (newFile ? csvHeader() : "") + csvRows(report);
+    case Format::Prometheus:
+        break;
+    }
+    return prometheusMetrics(report);
+}
+
+void runMeasurement(const Options& options, Report& report, Observer& observer,
+                    const measure::TestPattern& pattern, std::stop_token stop)
+{
+    if (const auto problem = checkTarget(options.target)) {
+        report.fail(Outcome::Failed, "precheck", *problem);
+        observer.problem(*problem);
+        return;
+    }
+    std::optional<LocalTestFile> local;
+    try {
+        local.emplace(temporaryFolder(), report.fileBytes, pattern, stop);
+    } catch (const platform::Cancelled&) {
+        report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
+        return;
+    } catch (const std::exception& error) {
+        const std::string message = std::string("cannot write the local test file: ") + error.what();
+        report.fail(Outcome::Failed, "precheck", message);
+        observer.problem(message);
+        return;
+    }
+    observer.begin();
+    runAll({local->path(), options.target, report.copyName, report.fileBytes, pattern}, report, observer, stop);
+    if (const std::string leftOver = local->remove(); !leftOver.empty()) {
+        report.localFileRemoved = false;
+        observer.problem("the local test file stayed in the temporary folder" + leftOver);
+    }
+    observer.end();
+}
+
+} // namespace
+
+int runProgram(const std::vector<std::string>& args)
+{
+    CommandLine line;
+    try {
+        line = parseCommandLine(args);
+    } catch (const UsageError& error) {
+        say(error.what());
+        writeErr("Try 'dozozeda-cli --help' for more information.\n");
+        return 2;
+    }
+    if (line.request != CommandLine::Request::Run) {
+        try {
+            writeOut(line.request == CommandLine::Request::Help ? helpText() : versionText());
+            return 0;
+        } catch (const std::exception& error) {
+            say(error.what());
+            return 1;
+        }
+    }
+    const Options& options = line.options;
+
+    StopSignals signals;
+    std::optional<OutputFile> file;
+    try {
+        if (!options.output.empty())
+            file.emplace(options.output, options.append ? OutputFile::Mode::Append : OutputFile::Mode::Replace);
+    } catch (const std::exception& error) {
+        say(error.what());
+        return 1;
+    }
+
+    const measure::TestPattern pattern = patternFor(options.pattern);
+    Report report = newReport(options, pattern);
+    bool outputFailed = false;
+    {
+        Progress progress(!options.quiet && errorIsTerminal());
+        Observer observer(progress, options, report);
+        runMeasurement(options, report, observer, pattern, signals.token());
+        outputFailed = observer.outputFailed();
+    }
+    report.finishedAt = std::chrono::system_clock::now();
+
+    // A file the textfile collector reads keeps the last finished
+    // measurement: a stop is no news about the share.
+    const bool keepFile = report.outcome == Outcome::Interrupted && options.format == Format::Prometheus;
+    // Text for standard output went out as the runs finished (or, quiet, not at all).
+    const bool streamed = options.format == Format::Text && !file;
+    if (!keepFile && !streamed) {
+        try {
+            const std::string text = resultText(report, options, !file || file->isNew());
+            if (file)
+                file->commit(text);
+            else
+                writeOut(text);
+        } catch (const std::exception& error) {
+            say(error.what());
+            outputFailed = true;
+        }
+    }
+    file.reset();
+    signals.cleanedUp();
+    if (report.outcome == Outcome::Interrupted)
+        signals.endAsInterrupted();
+    if (outputFailed && report.outcome == Outcome::Ok)
+        return 1;
+    return exitCode(report.outcome);
+}
+
+} // namespace cli

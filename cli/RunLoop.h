@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Report.h"
+#include "TestPattern.h"
+
+#include <stop_token>
+#include <string>
+
+namespace cli {
+
+// What the runs are told about, as they go.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // A step starts: `direction` of run `run`, of `total`.
+    virtual void stepStarted(int run, int total, Direction direction, bool warmup) = 0;
+    virtual void stepFinished(const RunResult& result) = 0;
+    // A failure, a stop or a copy that stayed, told as it happens.
+    virtual void problem(const std::string& message) = 0;
+};
+
+struct RunPlan {
+    std::string localFile;
+    // The target folder as typed, and the copy's name in it.
+    std::string target;
+    std::string copyName;
+    std::int64_t bytes = 0;
+    measure::TestPattern pattern = measure::TestPattern::x();
+};
+
+// Runs the report's warm-up and measured runs in turn, each a timed write,
+// then (when asked) a timed read of the copy, then the copy's removal,
+// through the measurement the window uses. Stops at the first failure, at a
+// copy that cannot be removed, or at a stop request, and records it.
+void runAll(const RunPlan& plan, Report& report, RunObserver& observer, std::stop_token stop);
+
+} // namespace cli

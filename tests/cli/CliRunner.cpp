@@ -1,0 +1,115 @@
+#include "CliRunner.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QVariant>
+#include <QThread>
+
+#include <filesystem>
+
+namespace clitest {
+
+Ended runCli(const QStringList& args, const std::map<QString, QString>& environment,
+             const std::function<bool(qint64 pid)>& whileRunning)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        env.insert(name, value);
+    process.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(DOZOZEDA_CLI), args);
+    Ended ended;
+    if (!process.waitForStarted(10'000)) {
+        ended.err = QStringLiteral("did not start");
+        return ended;
+    }
+    if (whileRunning) {
+        while (process.state() == QProcess::Running && !whileRunning(process.processId()))
+            process.waitForFinished(50);
+    }
+    if (!process.waitForFinished(180'000)) {
+        process.kill();
+        process.waitForFinished();
+        ended.err = QStringLiteral("did not end within three minutes");
+        return ended;
+    }
+    ended.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    ended.bySignal = process.exitStatus() == QProcess::CrashExit;
+    // Qt gives the signal's number as the exit code of a process it ended.
+    ended.status = process.exitCode();
+    ended.out = QString::fromUtf8(process.readAllStandardOutput());
+    ended.err = QString::fromUtf8(process.readAllStandardError());
+    return ended;
+}
+
+QJsonObject jsonOf(const QString& text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+namespace {
+
+struct PythonResult {
+    bool ok = false;
+    QByteArray out;
+    QString err;
+};
+
+PythonResult python(const QString& script, const QStringList& args, const QByteArray& input = {})
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
+    python.write(input);
+    python.closeWriteChannel();
+    PythonResult result;
+    result.ok = python.waitForFinished(30'000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+    result.out = python.readAllStandardOutput();
+    result.err = QString::fromUtf8(python.readAllStandardError()).right(600);
+    return result;
+}
+
+} // namespace
+
+std::string schemaProblems(const QString& json)
+{
+    const PythonResult result = python(QStringLiteral("import json, sys, jsonschema\n"
+                                                      "schema = json.load(open(sys.argv[1]))\n"
+                                                      "jsonschema.Draft202012Validator.check_schema(schema)\n"
+                                                      "jsonschema.Draft202012Validator(schema).validate(json.load(sys.stdin))\n"),
+                                       {QStringLiteral(DOZOZEDA_CLI_SCHEMA)}, json.toUtf8());
+    return result.ok ? std::string() : "python3 with jsonschema (python3-jsonschema): " + result.err.toStdString();
+}
+
+std::vector<QStringList> csvRecords(const std::string& path)
+{
+    const PythonResult result = python(QStringLiteral("import csv, json, sys\n"
+                                                      "print(json.dumps(list(csv.reader(open(sys.argv[1], newline='')))))"),
+                                       {QString::fromStdString(path)});
+    std::vector<QStringList> records;
+    for (const QJsonValue& record : QJsonDocument::fromJson(result.out).array())
+        records.push_back(record.toVariant().toStringList());
+    return records;
+}
+
+std::string httpGet(const QString& url)
+{
+    return python(QStringLiteral("import sys, urllib.request\n"
+                                 "sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())"),
+                  {url})
+        .out.toStdString();
+}
+
+int entryCount(const std::string& folder)
+{
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error))
+        ++count;
+    return error ? -1 : count;
+}
+
+} // namespace clitest

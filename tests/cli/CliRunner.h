@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+// How one run of the real dozozeda-cli ended.
+struct Ended {
+    // The exit status, or the signal that ended it when `bySignal`.
+    int status = -1;
+    bool bySignal = false;
+    QString out;
+    QString err;
+    double seconds = 0;
+};
+
+// Runs the program with these arguments and extra environment, waiting for
+// its end. `whileRunning`, when given, is called with the process id once
+// it has started and again every 50 ms until it returns true.
+Ended runCli(const QStringList& args, const std::map<QString, QString>& environment = {},
+             const std::function<bool(qint64 pid)>& whileRunning = {});
+
+// The JSON object of a --format json or one --format jsonl line; empty
+// when it is not one.
+QJsonObject jsonOf(const QString& text);
+
+// What the documented schema (docs/dozozeda-cli.schema.json) finds wrong
+// with one result, checked by python3-jsonschema; empty when nothing.
+std::string schemaProblems(const QString& json);
+
+// The records of a CSV file as Python's csv module reads them: a reader
+// that is not ours, so it shares none of our mistakes.
+std::vector<QStringList> csvRecords(const std::string& path);
+
+// The body of an HTTP GET, by Python's urllib; empty when nothing answered.
+std::string httpGet(const QString& url);
+
+// The number of entries in a folder, or -1 when it cannot be read.
+int entryCount(const std::string& folder);
+
+} // namespace clitest

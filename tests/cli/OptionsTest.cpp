@@ -1,0 +1,99 @@
+// The command line as people type it: the option forms GNU tools accept,
+// and every line that must be refused before anything is measured.
+
+#include "Options.h"
+
+#include <gtest/gtest.h>
+
+using cli::CommandLine;
+using cli::Format;
+using cli::parseCommandLine;
+using cli::UsageError;
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+cli::Options parsed(const Args& args)
+{
+    const CommandLine line = parseCommandLine(args);
+    EXPECT_EQ(line.request, CommandLine::Request::Run);
+    return line.options;
+}
+
+} // namespace
+
+TEST(Options, WithoutOptionsItIsThreeRunsOfOneHundredMebibytesOfRandomDataWrittenOnly)
+{
+    const cli::Options options = parsed({"/mnt/nas"});
+    EXPECT_EQ(options.target, "/mnt/nas");
+    EXPECT_EQ(options.sizeMiB, 100);
+    EXPECT_EQ(options.repeats, 3);
+    EXPECT_EQ(options.warmups, 0);
+    EXPECT_FALSE(options.read);
+    EXPECT_EQ(options.pattern, measure::TestPattern::Kind::Random);
+    EXPECT_EQ(options.format, Format::Text);
+    EXPECT_EQ(options.units, cli::Units::Binary);
+}
+
+TEST(Options, ValuesCanBeAttachedOrFollowAndTheLastOneCounts)
+{
+    for (const Args& args : {Args{"--size=20", "x"}, Args{"--size", "20", "x"}, Args{"-s20", "x"},
+                             Args{"-s", "20", "x"}, Args{"-s", "50", "x", "--size=20"}})
+        EXPECT_EQ(parsed(args).sizeMiB, 20) << testing::PrintToString(args);
+    const cli::Options options = parsed({"-r", "-q", "-n", "7", "--warmup", "2", "--pattern=x", "--units", "si",
+                                         "-f", "csv", "-o", "h.csv", "-a", "\\\\nas\\share"});
+    EXPECT_TRUE(options.read && options.quiet && options.append);
+    EXPECT_EQ(options.repeats, 7);
+    EXPECT_EQ(options.warmups, 2);
+    EXPECT_EQ(options.pattern, measure::TestPattern::Kind::X);
+    EXPECT_EQ(options.units, cli::Units::Decimal);
+    EXPECT_EQ(options.format, Format::Csv);
+    EXPECT_EQ(options.output, "h.csv");
+    EXPECT_EQ(options.target, "\\\\nas\\share");
+}
+
+TEST(Options, AfterADoubleDashATargetMayStartWithADashAndSpacesAroundItAreNoPartOfIt)
+{
+    EXPECT_EQ(parsed({"--", "-odd name"}).target, "-odd name");
+    EXPECT_EQ(parsed({"  /mnt/nas  "}).target, "/mnt/nas");
+    EXPECT_EQ(parsed({"-o", "-", "x"}).output, "");
+}
+
+TEST(Options, HelpAndVersionAskForNothingElse)
+{
+    EXPECT_EQ(parseCommandLine({"x", "--size=1", "--help"}).request, CommandLine::Request::Help);
+    EXPECT_EQ(parseCommandLine({"-V"}).request, CommandLine::Request::Version);
+}
+
+TEST(Options, LinesThatCannotBeRunAreRefusedWithTheReason)
+{
+    const std::vector<std::pair<Args, std::string>> refused{
+        {{}, "no target folder"},
+        {{"   "}, "empty"},
+        {{"a", "b"}, "'b' is one too many"},
+        {{"--bogus", "x"}, "unknown option '--bogus'"},
+        {{"-rq", "x"}, "unknown option '-rq'"},
+        {{"--read=yes", "x"}, "takes no value"},
+        {{"x", "--size"}, "needs a value"},
+        {{"--size=9", "x"}, "from 10 to 16384"},
+        {{"--size=16385", "x"}, "from 10 to 16384"},
+        {{"--size=1e2", "x"}, "not '1e2'"},
+        {{"--size=+20", "x"}, "not '+20'"},
+        {{"--repeat=0", "x"}, "from 1 to 1000"},
+        {{"--warmup=-1", "x"}, "from 0 to 100"},
+        {{"--format=xml", "x"}, "text, json, jsonl, csv, prometheus"},
+        {{"--pattern=zero", "x"}, "random, x"},
+        {{"--append", "-f", "csv", "x"}, "--append needs --output"},
+        {{"--append", "-o", "h.json", "-f", "json", "x"}, "jsonl or --format csv"},
+    };
+    for (const auto& [args, reason] : refused) {
+        try {
+            parseCommandLine(args);
+            ADD_FAILURE() << testing::PrintToString(args) << " was accepted";
+        } catch (const UsageError& error) {
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos)
+                << testing::PrintToString(args) << ": " << error.what();
+        }
+    }
+}

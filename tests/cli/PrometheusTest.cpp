@@ -1,0 +1,111 @@
+// --format prometheus as a monitoring system reads it: promtool accepts it,
+// and node_exporter's textfile collector serves it over HTTP.
+
+#include "CliRunner.h"
+#include "TempFolder.h"
+
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace clitest;
+using testsupport::TempFolder;
+
+namespace {
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// Whether promtool's check (format and naming conventions) passes; its
+// complaint otherwise.
+std::string promtoolProblems(const std::string& metricsFile)
+{
+    QProcess promtool;
+    promtool.setStandardInputFile(q(metricsFile));
+    promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    if (!promtool.waitForFinished(30'000))
+        return "promtool did not run (install the Debian package prometheus)";
+    if (promtool.exitStatus() == QProcess::NormalExit && promtool.exitCode() == 0)
+        return {};
+    return (promtool.readAllStandardOutput() + promtool.readAllStandardError()).toStdString();
+}
+
+// A port on 127.0.0.1 that nobody listens on right now.
+unsigned short freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
+{
+    TempFolder folders;
+    // A target whose name needs escaping in a label: a quote, and a
+    // backslash typed as the separator.
+    const std::string target = folders.path() + "/we\"ird\\name";
+    const std::string collector = folders.path() + "/collector";
+    std::filesystem::create_directories(folders.path() + "/we\"ird/name");
+    std::filesystem::create_directory(collector);
+    const std::string metrics = collector + "/dozozeda.prom";
+
+    const Ended ok = runCli({"-s", "10", "-n", "2", "-f", "prometheus", "-o", q(metrics), q(target)});
+    ASSERT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, QString());
+    // Only the file itself: the temporary one it was written as is gone.
+    EXPECT_EQ(entryCount(collector), 1);
+    EXPECT_EQ(promtoolProblems(metrics), "");
+
+    const unsigned short port = freePort();
+    QProcess exporter;
+    exporter.setProcessChannelMode(QProcess::ForwardedChannels);
+    exporter.start(QStringLiteral("prometheus-node-exporter"),
+                   {QStringLiteral("--web.listen-address=127.0.0.1:") + QString::number(port),
+                    QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
+                    QStringLiteral("--collector.textfile.directory=") + q(collector)});
+    ASSERT_TRUE(exporter.waitForStarted(10'000)) << "install the Debian package prometheus-node-exporter";
+    const QString metricsUrl = "http://127.0.0.1:" + QString::number(port) + "/metrics";
+    std::string served;
+    for (int attempt = 0; attempt < 50 && served.empty(); ++attempt) {
+        QThread::msleep(100);
+        served = httpGet(metricsUrl);
+    }
+    const std::string label = "target=\"" + folders.path() + "/we\\\"ird\\\\name\"";
+    for (const char* statistic : {"median", "min", "max"})
+        EXPECT_NE(served.find("dozozeda_rate_bytes_per_second{direction=\"write\",statistic=\"" + std::string(statistic)
+                              + "\"," + label + "}"),
+                  std::string::npos)
+            << served;
+    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + label + "} 1"), std::string::npos);
+    EXPECT_NE(served.find("node_textfile_scrape_error 0"), std::string::npos);
+
+    // A failed measurement says so, without a rate that would look real.
+    std::filesystem::remove(folders.path() + "/we\"ird/name");
+    const Ended failed = runCli({"-s", "10", "-f", "prometheus", "-o", q(metrics), q(target)});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(promtoolProblems(metrics), "");
+    served = httpGet(metricsUrl);
+    exporter.terminate();
+    exporter.waitForFinished(5'000);
+    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + label + "} 0"), std::string::npos)
+        << served;
+    EXPECT_EQ(served.find("dozozeda_rate_bytes_per_second"), std::string::npos);
+}

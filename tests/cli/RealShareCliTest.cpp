@@ -1,0 +1,219 @@
+// dozozeda-cli against the real SMB share that tests/realshare/run-tests.sh
+// serves at 100 Mbit/s, mounted by smbnetfs and by gvfs: runs through the
+// mount and through a typed share address, shares that fail, a link cut
+// mid-copy, and a stop mid-copy that leaves nothing on the server.
+
+#include "CliRunner.h"
+#include "TempFolder.h"
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+using namespace clitest;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the shaper lets through, in bytes per second.
+constexpr double kLinkBytesPerSecond = 100e6 / 8;
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+bool share(const QStringList& args)
+{
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral(DOZOZEDA_SHARE_SCRIPT), QStringList{args[0], q(env("DOZOZEDA_SHARE_STATE"))} + args.mid(1));
+    return script.waitForFinished(60'000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+// The size of the one file in a server folder, or -1 while there is none.
+std::int64_t serverFileSize(const std::string& folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error))
+        return static_cast<std::int64_t>(entry->file_size(error));
+    return -1;
+}
+
+class RealShareCli : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (env("DOZOZEDA_SHARE_STATE").empty() || env("GVFS_SHARE").empty())
+            FAIL() << "no share in the environment; run this program through run-tests.sh --gvfs";
+    }
+
+    // Whatever a failed test left: the link slowed or down, files on the
+    // server (removed through the share, so the client sees them go).
+    void TearDown() override
+    {
+        EXPECT_TRUE(share({"smbnetfs", "on"}));
+        EXPECT_TRUE(share({"rate", "100"}));
+        EXPECT_TRUE(share({"restore"}));
+        for (const auto& [folder, server] : {std::pair(data, dataServer), std::pair(small, smallServer)}) {
+            for (int attempt = 0; attempt < 100 && entryCount(server) != 0; ++attempt) {
+                std::error_code ignored;
+                for (fs::directory_iterator entry(server, ignored), end; !ignored && entry != end; entry.increment(ignored))
+                    fs::remove(folder + "/" + entry->path().filename().string(), ignored);
+                std::this_thread::sleep_for(100ms);
+            }
+            EXPECT_EQ(entryCount(server), 0);
+        }
+    }
+
+    Ended run(const QStringList& args, const std::function<bool(qint64)>& whileRunning = {})
+    {
+        return runCli(args, {{QStringLiteral("TMPDIR"), q(tmp.path())}}, whileRunning);
+    }
+
+    const std::string data = env("SHARE_DATA");
+    const std::string dataServer = env("SHARE_DATA_SERVER_DIR");
+    const std::string small = env("SHARE_SMALL");
+    const std::string smallServer = env("SHARE_SMALL_SERVER_DIR");
+    const std::string serverIp = env("SERVER_IP");
+    testsupport::TempFolder tmp;
+};
+
+} // namespace
+
+// What the command line says of each read, with the bound the core's own
+// tests prove: never above the link, which a read from memory would be.
+void expectHonestReads(const QJsonObject& result, const char* client)
+{
+    for (const QJsonValue& run : result["runs"].toArray()) {
+        const double rate = run["bytes_per_second"].toDouble();
+        if (run["test"].toString() == "write") {
+            EXPECT_LT(rate, kLinkBytesPerSecond);
+            continue;
+        }
+        const QString bypass = run["cache_bypass"].toString();
+        std::printf("%s: read %.2f MiB/s (%.3f x the link), %s, %.0f %% resident before\n", client, rate / 1048576,
+                    rate / kLinkBytesPerSecond, qPrintable(bypass), run["resident_fraction_before"].toDouble() * 100);
+        EXPECT_LT(rate, 1.05 * kLinkBytesPerSecond);
+        EXPECT_TRUE(bypass == "fadvise_dontneed" || bypass == "o_direct") << bypass.toStdString();
+        EXPECT_FALSE(run["cache_suspect"].toBool(true));
+    }
+}
+
+TEST_F(RealShareCli, WritesAndReadsThroughTheMountAndThroughATypedAddressAndLeaveNothing)
+{
+    const Ended mounted = run({"-s", "10", "-n", "2", "--read", "-f", "json", q(data)});
+    ASSERT_EQ(mounted.status, 0) << mounted.err.toStdString();
+    EXPECT_EQ(schemaProblems(mounted.out), "");
+    expectHonestReads(jsonOf(mounted.out), "smbnetfs");
+    EXPECT_EQ(entryCount(dataServer), 0);
+
+    // Only gvfs can serve the address now.
+    ASSERT_TRUE(share({"smbnetfs", "off"}));
+    const QString address = "smb://root:Hunter2@" + q(serverIp) + "/data";
+    const Ended typed = run({"-s", "10", "-n", "1", "--read", "-f", "jsonl", address});
+    ASSERT_EQ(typed.status, 0) << typed.err.toStdString();
+    const QJsonObject line = jsonOf(typed.out);
+    EXPECT_EQ(line["parameters"]["target"].toString(), "smb://root@" + q(serverIp) + "/data");
+    expectHonestReads(line, "gvfs");
+    EXPECT_FALSE(typed.out.contains("Hunter2") || typed.err.contains("Hunter2"));
+    EXPECT_EQ(entryCount(dataServer), 0);
+    EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+TEST_F(RealShareCli, AFullOrReadOnlyShareEndsTheRunsWithExitOneAndNoCopy)
+{
+    const Ended full = run({"-s", "100", q(small)});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(full.err.contains("No space left on device")) << full.err.toStdString();
+    EXPECT_EQ(entryCount(smallServer), 0);
+
+    const Ended readOnly = run({"-s", "10", "-f", "json", q(env("SHARE_RO"))});
+    EXPECT_EQ(readOnly.status, 1);
+    EXPECT_TRUE(readOnly.err.contains("Permission denied")) << readOnly.err.toStdString();
+    EXPECT_EQ(jsonOf(readOnly.out)["error"].toObject()["stage"].toString(), "write");
+    EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+TEST_F(RealShareCli, ALinkCutMidCopyFailsTheRunWithTheReason)
+{
+    bool cut = false;
+    const Ended ended = run({"-s", "100", "-n", "3", q(data)}, [&](qint64) {
+        if (serverFileSize(dataServer) < 10 * 1024 * 1024)
+            return false;
+        cut = share({"cut"});
+        return true;
+    });
+    ASSERT_TRUE(cut);
+    std::printf("with the link cut mid-copy the program ended after %.1f s\n", ended.seconds);
+    EXPECT_EQ(ended.status, 1);
+    EXPECT_TRUE(ended.err.contains("Input/output error")) << ended.err.toStdString();
+    EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+// Slowed to 10 Mbit/s, 30 MiB take 25 s: a stop that waited for the copy
+// to end would show.
+TEST_F(RealShareCli, CtrlCSigtermAndSighupStopMidCopyAndLeaveNothingOnTheServerOrHere)
+{
+    ASSERT_TRUE(share({"rate", "10"}));
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::chrono::steady_clock::time_point sent;
+        const Ended ended = run({"-s", "30", "-n", "1", q(data)}, [&](qint64 pid) {
+            if (serverFileSize(dataServer) <= 0)
+                return false;
+            sent = std::chrono::steady_clock::now();
+            ::kill(static_cast<pid_t>(pid), signal);
+            return true;
+        });
+        const double stopping = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+        std::printf("signal %d mid-copy: the program ended %.2f s later\n", signal, stopping);
+        EXPECT_TRUE(ended.bySignal);
+        EXPECT_EQ(ended.status, signal);
+        EXPECT_LT(stopping, 10);
+        EXPECT_EQ(ended.err, QString());
+        EXPECT_EQ(entryCount(dataServer), 0);
+        EXPECT_EQ(entryCount(tmp.path()), 0);
+    }
+}
+
+// 30 MiB are written at 100 Mbit/s; once they are on the server the link is
+// slowed to 10 Mbit/s, so the read back is still in flight when Ctrl+C comes.
+TEST_F(RealShareCli, CtrlCWhileReadingBackStopsTheReadAndRemovesTheCopy)
+{
+    constexpr std::int64_t kSize = 30 * 1024 * 1024;
+    std::chrono::steady_clock::time_point sent;
+    const Ended ended = run({"-s", "30", "-n", "1", "--read", q(data)}, [&](qint64 pid) {
+        if (serverFileSize(dataServer) < kSize)
+            return false;
+        std::this_thread::sleep_for(300ms);
+        if (!share({"rate", "10"}))
+            return false;
+        sent = std::chrono::steady_clock::now();
+        ::kill(static_cast<pid_t>(pid), SIGINT);
+        return true;
+    });
+    const double stopping = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    std::printf("Ctrl+C mid-read: the program ended %.2f s later\n", stopping);
+    EXPECT_TRUE(ended.bySignal);
+    EXPECT_EQ(ended.status, SIGINT);
+    EXPECT_LT(stopping, 5);
+    EXPECT_TRUE(ended.out.contains(QRegularExpression(R"(^ +1 +read +interrupted$)", QRegularExpression::MultilineOption)))
+        << ended.out.toStdString();
+    EXPECT_EQ(entryCount(dataServer), 0);
+    EXPECT_EQ(entryCount(tmp.path()), 0);
+}

@@ -1,0 +1,99 @@
+#!/bin/bash
+# dozozeda-cli.exe under Wine, run as a Windows user would from a console:
+# writes and reads into the UNC share that scripts/windows-tests.sh serves,
+# with its exit statuses, JSON checked against the documented schema, the
+# read's fallback, a file replaced
+# and a history appended to, and a Unicode folder name through wmain.
+#
+#   wine-cli-test.sh WINE EXE SCHEMA
+# Needs the environment of scripts/windows-tests.sh (WINEPREFIX,
+# DOZOZEDA_TEST_UNC_SHARE and DOZOZEDA_TEST_UNC_FOLDER, the folder behind it).
+# Wine has no redirector whose cache could be disabled, so the read falls
+# back to whole unbuffered sectors; that it bypasses a cache cannot be seen
+# here (Wine reads through the Linux page cache).
+set -uo pipefail
+
+wine=$1 exe=$2 schema=$3
+share=${DOZOZEDA_TEST_UNC_SHARE:?run through scripts/windows-tests.sh}
+folder=${DOZOZEDA_TEST_UNC_FOLDER:?run through scripts/windows-tests.sh}
+work=$(mktemp -d "${TMPDIR:-/tmp}/dozozeda-wine-cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+
+check() { # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what" >&2
+        sed 's/^/  stderr: /' "$work/err" >&2
+    fi
+}
+
+cli() { # cli ARGS...: status in $status, output in $work/out and $work/err
+    status=0
+    "$wine" "$exe" "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
+}
+
+valid_json() {
+    /usr/bin/python3 -c 'import json, sys, jsonschema
+jsonschema.Draft202012Validator(json.load(open(sys.argv[1]))).validate(json.load(open(sys.argv[2])))' "$schema" "$1"
+}
+
+json_field() { # json_field FILE PYTHON-EXPRESSION-ON-r
+    /usr/bin/python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$1" "$2"
+}
+
+nothing_left() {
+    [[ -z "$(ls -A "$folder")" ]] && ! compgen -G "$WINEPREFIX/drive_c/users/*/Temp/dozozeda-cli-*" >/dev/null
+}
+
+cli --version
+check "--version" [ "$status" = 0 ]
+check "--version names the program" grep -qx 'dozozeda-cli (Dozozeda) [0-9.]*' "$work/out"
+
+cli --size 5 "$share"
+check "a usage error exits 2" [ "$status" = 2 ]
+check "a usage error says how to get help" grep -q "Try 'dozozeda-cli --help'" "$work/err"
+
+mkdir -p "$folder/Ωmega"
+cli -s 10 -n 2 -f json "$share\\Ωmega"
+check "a write into a UNC folder exits 0" [ "$status" = 0 ]
+check "its JSON follows the schema" valid_json "$work/out"
+check "the Unicode folder name arrives whole" [ "$(json_field "$work/out" 'r["parameters"]["target"]')" = "$share\\Ωmega" ]
+check "it ran on Windows" [ "$(json_field "$work/out" 'r["host"]["os"]')" = windows ]
+rmdir "$folder/Ωmega"
+check "nothing is left on the share or in %TEMP%" nothing_left
+
+cli -s 10 -n 2 --read -f json "$share"
+check "a write and read into the UNC share exits 0" [ "$status" = 0 ]
+check "its JSON follows the schema" valid_json "$work/out"
+check "the read fell back to unbuffered sectors" \
+    [ "$(json_field "$work/out" '[x["cache_bypass"] for x in r["runs"] if x["test"] == "read"]')" = "['no_buffering', 'no_buffering']" ]
+check "Windows cannot tell what was cached before" \
+    [ "$(json_field "$work/out" 'r["runs"][1]["resident_fraction_before"]')" = None ]
+check "both directions have statistics" [ "$(json_field "$work/out" 'r["summary"]["read"]["runs"]')" = 2 ]
+check "nothing is left after reading back" nothing_left
+
+cli -s 10 -n 1 "$share\\missing"
+check "a missing folder exits 1" [ "$status" = 1 ]
+check "a missing folder is a path error" grep -q "Path error!" "$work/err"
+
+for _ in 1 2; do
+    cli -s 10 -n 1 -f prometheus -o 'Z:'"${work//\//\\}"'\metrics.prom' "$share"
+    check "a metrics file is written" [ "$status" = 0 ]
+done
+check "the metrics file was replaced whole" [ "$(ls "$work" | grep -c metrics)" = 1 ]
+check "it holds one success sample" [ "$(grep -c '^dozozeda_last_run_success{.*} 1$' "$work/metrics.prom")" = 1 ]
+
+for _ in 1 2; do
+    cli -s 10 -n 1 -f csv -a -o 'Z:'"${work//\//\\}"'\history.csv' "$share"
+done
+check "a history gets one header" [ "$(grep -c '^schema_version,' "$work/history.csv")" = 1 ]
+check "and a row per run" [ "$(wc -l <"$work/history.csv")" = 3 ]
+check "nothing is left after the files" nothing_left
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
