@@ -1,7 +1,7 @@
 #include "Console.h"
 
 #include "PlatformError.h"
-#include "WideText.h"
+#include "Utf16.h"
 
 #include <windows.h>
 
@@ -21,7 +21,7 @@ bool writeAll(DWORD which, std::string_view text)
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return false;
     if (isConsole(handle)) {
-        const std::wstring wide = toUtf16(text);
+        const std::wstring wide = platform::widen(std::string(text));
         for (std::size_t done = 0; done < wide.size();) {
             DWORD written = 0;
             const auto count = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 16384));

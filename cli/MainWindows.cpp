@@ -1,5 +1,7 @@
 #include "Program.h"
-#include "WideText.h"
+#include "Utf16.h"
+
+#include <cwchar>
 
 // wmain: the arguments arrive as the user typed them, whatever the console's
 // code page.
@@ -7,6 +9,6 @@ int wmain(int argc, wchar_t* argv[])
 {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(cli::toUtf8(argv[i]));
+        args.push_back(platform::narrow(argv[i], std::wcslen(argv[i])));
     return cli::runProgram(args);
 }

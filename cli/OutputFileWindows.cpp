@@ -2,7 +2,7 @@
 
 #include "PlatformError.h"
 #include "System.h"
-#include "WideText.h"
+#include "Utf16.h"
 
 #include <windows.h>
 
@@ -18,7 +18,7 @@ HANDLE toHandle(std::intptr_t handle)
 HANDLE openFile(const std::string& path, DWORD access, DWORD disposition)
 {
     platform::refuseNul(path);
-    const HANDLE handle = ::CreateFileW(toUtf16(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+    const HANDLE handle = ::CreateFileW(platform::systemPath(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         platform::throwSystemError("open the output file", path);
@@ -47,7 +47,7 @@ OutputFile::~OutputFile()
     if (toHandle(m_handle) != INVALID_HANDLE_VALUE)
         ::CloseHandle(toHandle(m_handle));
     if (!m_temporary.empty())
-        ::DeleteFileW(toUtf16(m_temporary).c_str());
+        ::DeleteFileW(platform::systemPath(m_temporary).c_str());
 }
 
 void OutputFile::commit(const std::string& text)
@@ -67,7 +67,7 @@ void OutputFile::commit(const std::string& text)
         platform::throwSystemError("flush", written);
     ::CloseHandle(handle);
     m_handle = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
-    if (!::MoveFileExW(toUtf16(m_temporary).c_str(), toUtf16(m_path).c_str(),
+    if (!::MoveFileExW(platform::systemPath(m_temporary).c_str(), platform::systemPath(m_path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         platform::throwSystemError("replace", m_path);
     m_temporary.clear();

@@ -1,6 +1,6 @@
 #include "System.h"
 
-#include "WideText.h"
+#include "Utf16.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@ std::string hostName()
     DWORD size = static_cast<DWORD>(std::size(name));
     if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &size))
         return {};
-    return toUtf8(std::wstring_view(name, size));
+    return platform::narrow(name, size);
 }
 
 unsigned long processId()
@@ -24,7 +24,7 @@ std::string temporaryFolder()
 {
     wchar_t folder[MAX_PATH + 1] = {};
     const DWORD length = ::GetTempPathW(static_cast<DWORD>(std::size(folder)), folder);
-    std::string path = length > 0 && length <= MAX_PATH ? toUtf8(std::wstring_view(folder, length)) : ".";
+    std::string path = length > 0 && length <= MAX_PATH ? platform::narrow(folder, length) : ".";
     while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
         path.pop_back();
     return path;
