@@ -170,7 +170,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
 
 std::string versionText()
 {
-    return "dozozeda-cli (Dozozeda) " DOZOZEDA_PACKAGE_VERSION "\n";
+    return "dozozeda-cli (Dozozeda) " DOZOZEDA_VERSION_TEXT "\n";
 }
 
 std::string helpText()

@@ -48,7 +48,7 @@ measure::TestPattern patternFor(measure::TestPattern::Kind kind)
 Report newReport(const Options& options, const measure::TestPattern& pattern)
 {
     Report report;
-    report.version = DOZOZEDA_PACKAGE_VERSION;
+    report.version = DOZOZEDA_VERSION_TEXT;
     report.host = hostName();
     report.os = operatingSystem();
     report.startedAt = std::chrono::system_clock::now();

@@ -137,7 +137,7 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndHelpAndVersionGoToStandardOutput)
     EXPECT_EQ(help.err, QString());
     const Ended version = run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "dozozeda-cli (Dozozeda) " DOZOZEDA_PACKAGE_VERSION "\n");
+    EXPECT_EQ(version.out, "dozozeda-cli (Dozozeda) " DOZOZEDA_VERSION_TEXT "\n");
 
     // A result that could not go anywhere costs no run.
     const Ended unwritable = run({"-s", "10", "-f", "json", "-o", q(tmp.path()) + "/missing/result.json"});
