@@ -14,12 +14,24 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cstdio>
 #include <random>
+#include <thread>
+#include <unistd.h>
 
 using namespace clibench;
 
 namespace {
+
+// Each side starts on a quiet disk: what the one before left to write out or
+// to discard (a removed 100 MiB copy, on a disk mounted with discard) would
+// otherwise land in the next one's timed span.
+void settle()
+{
+    ::sync();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
 
 constexpr int kMebibytes = 100;
 
@@ -68,6 +80,7 @@ int main(int argc, char* argv[])
         // Alternating who goes first keeps a drift in the disk's speed from
         // favouring either side; round 0 only warms the caches up.
         for (int turn = 0; turn < 2; ++turn) {
+            settle();
             if ((turn == 0) == (round % 2 == 0)) {
                 result = runCli(oneWithRead, temporary.path());
             } else {
