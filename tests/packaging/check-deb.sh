@@ -9,6 +9,8 @@
 # its main window on a headless X server and closes with Alt+F4, and purging
 # the package leaves none of its files.
 set -euo pipefail
+# shellcheck source=../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
 deb=$(realpath "$1")
 work=$(mktemp -d)
 xvfb_pid="" app_pid="" installed_here=""
@@ -72,24 +74,11 @@ done
 # As a user would start it: from the menu's command, with a home of its own.
 mkdir -p "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
+start_xvfb "$work"
 (cd "$work/home" && HOME=$work/home XDG_RUNTIME_DIR=$work/runtime \
     env -u QT_QPA_PLATFORM -u XDG_DATA_HOME -u XDG_CONFIG_HOME dozozeda) &
 app_pid=$!
-main=""
-for _ in $(seq 100); do
-    for id in $(xdotool search --name '^Dozozeda$' 2>/dev/null); do
-        xdotool getwindowgeometry "$id" | grep -q 'Geometry: 209x243' && main=$id
-    done
-    [ -n "$main" ] && break
-    sleep 0.1
-done
+main=$(main_window)
 [ -n "$main" ] || fail "the installed dozozeda showed no main window"
 sleep 0.3
 xdotool windowfocus "$main"

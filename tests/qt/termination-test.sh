@@ -6,6 +6,8 @@
 # must end by itself with status 0 and take its test file with it.
 # Exits 77 (skipped) when Xvfb or xdotool is missing.
 set -euo pipefail
+# shellcheck source=../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
 program=$1
 for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
@@ -23,25 +25,12 @@ trap cleanup EXIT
 
 # The program keeps its test file beside itself.
 cp "$program" "$work/dozozeda"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb "$work"
 unset QT_QPA_PLATFORM
 
 "$work/dozozeda" &
 app_pid=$!
-# Qt keeps a 1x1 helper window of the same name; the main window is the one
-# of the design's size.
-main=""
-for _ in $(seq 100); do
-    for id in $(xdotool search --name '^Dozozeda$' 2>/dev/null); do
-        xdotool getwindowgeometry "$id" | grep -q 'Geometry: 209x243' && main=$id
-    done
-    [ -n "$main" ] && break
-    sleep 0.1
-done
+main=$(main_window)
 [ -n "$main" ] || { echo "the main window did not appear"; exit 1; }
 sleep 0.3
 # The design's positions: a 17-pixel menu bar, then the frame.
