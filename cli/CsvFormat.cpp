@@ -38,7 +38,7 @@ std::string csvHeader()
 {
     return row({"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern", "test", "run", "warmup",
                 "status", "bytes", "seconds", "bytes_per_second", "cache_bypass", "resident_fraction_before",
-                "cache_suspect", "error"});
+                "cache_suspect", "error", "target_file_system"});
 }
 
 std::string csvRows(const Report& report)
@@ -46,6 +46,9 @@ std::string csvRows(const Report& report)
     const std::vector<std::string> invocation{std::to_string(kSchemaVersion), utcTimestamp(report.startedAt),
                                               report.host, report.target, std::to_string(report.fileBytes),
                                               report.pattern};
+    // Last, so that a script reading the columns by position still finds
+    // the others where they were.
+    const std::string fileSystem = report.fileSystem ? report.fileSystem->type : "";
     std::string rows;
     for (const RunResult& run : report.runs) {
         const bool ok = run.status == RunResult::Status::Ok;
@@ -57,7 +60,7 @@ std::string csvRows(const Report& report)
                        ok ? shortestText(run.seconds) : "", ok ? shortestText(run.bytesPerSecond()) : "",
                        read ? run.cacheBypass : "",
                        read && run.residentBefore ? shortestText(*run.residentBefore) : "",
-                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error});
+                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem});
         rows += row(fields);
     }
     // A history must show the hours the share could not be reached at all,
@@ -65,7 +68,7 @@ std::string csvRows(const Report& report)
     if (report.failure && (report.runs.empty() || report.failure->stage == "cleanup")) {
         std::vector<std::string> fields = invocation;
         fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
-                                     "", "", "", report.failure->message});
+                                     "", "", "", report.failure->message, fileSystem});
         rows += row(fields);
     }
     return rows;

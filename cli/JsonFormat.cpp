@@ -56,6 +56,10 @@ std::string jsonReport(const Report& report, bool pretty)
         tests.emplace_back(std::string(name(direction)));
     Json::Object parameters{
         {"target", report.target},
+        {"target_file_system",
+         report.fileSystem
+             ? Json(Json::Object{{"type", report.fileSystem->type}, {"network", report.fileSystem->network}})
+             : Json()},
         {"copy_name", report.copyName},
         {"file_size_bytes", report.fileBytes},
         {"repeats", report.repeats},

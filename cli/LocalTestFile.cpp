@@ -16,21 +16,21 @@ namespace {
 // A name nobody else uses: the temporary folder is shared with every other
 // user and program, and the file is created anew, never written through an
 // entry that is already there.
-platform::NativeFile createUnique(const std::string& folder, std::string& path)
+platform::NativeFile createUnique(const platform::ResolvedPath& folder, platform::ResolvedPath& path)
 {
     std::random_device random;
     for (int attempt = 0;; ++attempt) {
-        path = folder + "/dozozeda-cli-" + std::to_string(processId()) + "-" + std::to_string(random() % 1000000)
-            + ".tmp";
-        if (attempt < 20 && platform::lookupEntry(path))
+        path = folder.child("dozozeda-cli-" + std::to_string(processId()) + "-" + std::to_string(random() % 1000000)
+                            + ".tmp");
+        if (attempt < 20 && platform::lookupEntry(path.native()))
             continue;
-        return platform::NativeFile::open(path, platform::NativeFile::Mode::WriteCreateNew);
+        return platform::NativeFile::open(path.native(), platform::NativeFile::Mode::WriteCreateNew);
     }
 }
 
 } // namespace
 
-LocalTestFile::LocalTestFile(const std::string& folder, std::int64_t bytes, const measure::TestPattern& pattern,
+LocalTestFile::LocalTestFile(const platform::ResolvedPath& folder, std::int64_t bytes, const measure::TestPattern& pattern,
                              std::stop_token stop)
 {
     platform::NativeFile file = createUnique(folder, m_path);

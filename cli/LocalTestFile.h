@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ResolvedPath.h"
 #include "TestPattern.h"
 
 #include <cstdint>
@@ -14,18 +15,18 @@ namespace cli {
 // goes away. A stop ends the writing within one block.
 class LocalTestFile {
 public:
-    LocalTestFile(const std::string& folder, std::int64_t bytes, const measure::TestPattern& pattern,
+    LocalTestFile(const platform::ResolvedPath& folder, std::int64_t bytes, const measure::TestPattern& pattern,
                   std::stop_token stop);
     LocalTestFile(const LocalTestFile&) = delete;
     LocalTestFile& operator=(const LocalTestFile&) = delete;
     ~LocalTestFile();
 
-    const std::string& path() const { return m_path; }
+    const platform::ResolvedPath& path() const { return m_path; }
     // Removes the file now; an empty text when it is gone, otherwise why not.
     std::string remove() noexcept;
 
 private:
-    std::string m_path;
+    platform::ResolvedPath m_path;
     bool m_present = false;
 };
 

@@ -1,6 +1,9 @@
+#include "ArgumentPasswords.h"
 #include "Program.h"
 
 int main(int argc, char* argv[])
 {
-    return cli::runProgram(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> args(argv + 1, argv + argc);
+    cli::hideArgumentPasswords(argc, argv);
+    return cli::runProgram(args);
 }

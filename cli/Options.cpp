@@ -20,6 +20,7 @@ constexpr OptionSpec kOptions[] = {
     {'s', "size", true},      {'n', "repeat", true}, {0, "warmup", true},  {'r', "read", false},
     {0, "pattern", true},     {0, "units", true},    {'f', "format", true}, {'o', "output", true},
     {'a', "append", false},   {'q', "quiet", false}, {'h', "help", false}, {'V', "version", false},
+    {0, "require-network", false},
 };
 
 const OptionSpec* findLong(std::string_view name)
@@ -89,6 +90,8 @@ void apply(Options& options, const OptionSpec& spec, const std::string& value)
         options.append = true;
     else if (name == "quiet")
         options.quiet = true;
+    else if (name == "require-network")
+        options.requireNetwork = true;
 }
 
 void check(Options& options)
@@ -181,8 +184,11 @@ share, and with --read how fast it reads it back.
 
 TARGET is a folder, a mounted share, \\server\share\folder or
 smb://[user@]server/share/folder (on Linux, the folder where that share is
-mounted right now). The copy there is named dozozeda-HOST-PID.tmp and is
-removed after each run; the local test file lives in the temporary folder.
+mounted right now). A password in an smb:// address is never used, since
+Dozozeda does not mount shares: better leave it out (it is cut from the
+program's own arguments, its messages and its output). The copy there is
+named dozozeda-HOST-PID.tmp and is removed after each run; the local test
+file lives in the temporary folder. Every result names TARGET's file system.
 
   -s, --size=MIB        size of the test file in MiB, 10 to 16384 (default 100)
   -n, --repeat=N        measured runs, 1 to 1000 (default 3)
@@ -199,6 +205,9 @@ removed after each run; the local test file lives in the temporary folder.
   -a, --append          add to FILE: a history in jsonl or csv (the CSV
                         header only when the file is new)
   -q, --quiet           no progress and no text result; errors still shown
+      --require-network fail before writing anything when TARGET is on a
+                        local file system or on the temporary folder's
+                        device (a share that is no longer mounted there)
   -h, --help            show this help and exit
   -V, --version         show the version and exit
 

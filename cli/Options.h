@@ -27,6 +27,10 @@ struct Options {
     int repeats = 3;
     int warmups = 0;
     bool read = false;
+    // Refuse a target on a local file system, or on the temporary folder's
+    // device: a timer measuring fifty machines must not report a local disk
+    // (an empty mount point whose share went away) as the network.
+    bool requireNetwork = false;
     // Random by default: 'X' bytes flatter a share or link that compresses.
     measure::TestPattern::Kind pattern = measure::TestPattern::Kind::Random;
     Units units = Units::Binary;

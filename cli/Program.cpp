@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "CopyName.h"
 #include "DozozedaVersion.h"
+#include "FileSystemKind.h"
 #include "FileSystemObject.h"
 #include "Formats.h"
 #include "LocalTestFile.h"
@@ -128,16 +129,55 @@ private:
     bool m_outputFailed = false;
 };
 
-// Whatever the folder check finds wrong, said as the window says it, with
-// the reason (or how to mount the share) after it.
-std::optional<std::string> checkTarget(const std::string& target)
+// The target folder, resolved once: every run copies into it, reads from it
+// and removes from it, whatever the typed text might lead to later.
+// Whatever the check finds wrong is said as the window says it, with the
+// reason (or how to mount the share) after it.
+std::optional<platform::ResolvedPath> findTarget(const std::string& typed, Report& report, Observer& observer)
 {
     try {
+        platform::ResolvedPath target = platform::resolvePath(typed);
         platform::FileSystemObject().GetFolder(target);
-        return std::nullopt;
+        return target;
     } catch (const std::exception& error) {
-        return std::string(kPathError) + "\n" + error.what();
+        const std::string problem = std::string(kPathError) + "\n" + error.what();
+        report.fail(Outcome::Failed, "precheck", problem);
+        observer.problem(problem);
+        return std::nullopt;
     }
+}
+
+// What the target lies on, for every format to name. With --require-network
+// a local one is refused: a share's mount point that is empty because the
+// share went away is a local folder, and timing it would put a local disk's
+// rate into the share's history.
+bool checkFileSystem(const platform::ResolvedPath& target, const platform::ResolvedPath& temporary,
+                     const Options& options, Report& report, Observer& observer)
+{
+    std::string problem;
+    try {
+        report.fileSystem = platform::fileSystemOf(target);
+        const std::string quoted = platform::quotedPath(report.target);
+        if (options.requireNetwork && !report.fileSystem->network)
+            problem = quoted + " is on a local file system (" + report.fileSystem->type
+                + "), not a network share: the share is not mounted there (any more). Mount it, or leave out "
+                  "--require-network to measure a local folder";
+        else if (options.requireNetwork && !report.fileSystem->device.empty()
+                 && report.fileSystem->device == platform::fileSystemOf(temporary).device)
+            problem = quoted + " is on the same device as the local test file (" + report.fileSystem->type
+                + "), so the copy would not cross a network. Set TMPDIR to a folder on a local disk, or leave out "
+                  "--require-network";
+    } catch (const std::exception& error) {
+        if (!options.requireNetwork)
+            return true;
+        problem = std::string("cannot tell what file system the target is on, which --require-network needs: ")
+            + error.what();
+    }
+    if (problem.empty())
+        return true;
+    report.fail(Outcome::Failed, "precheck", problem);
+    observer.problem(problem);
+    return false;
 }
 
 std::string resultText(const Report& report, const Options& options, bool newFile)
@@ -165,14 +205,13 @@ std::string resultText(const Report& report, const Options& options, bool newFil
 void runMeasurement(const Options& options, Report& report, Observer& observer,
                     const measure::TestPattern& pattern, std::stop_token stop)
 {
-    if (const auto problem = checkTarget(options.target)) {
-        report.fail(Outcome::Failed, "precheck", *problem);
-        observer.problem(*problem);
+    const auto target = findTarget(options.target, report, observer);
+    const platform::ResolvedPath temporary = platform::ResolvedPath::fromSystem(temporaryFolder());
+    if (!target || !checkFileSystem(*target, temporary, options, report, observer))
         return;
-    }
     std::optional<LocalTestFile> local;
     try {
-        local.emplace(temporaryFolder(), report.fileBytes, pattern, stop);
+        local.emplace(temporary, report.fileBytes, pattern, stop);
     } catch (const platform::Cancelled&) {
         report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
         return;
@@ -183,7 +222,7 @@ void runMeasurement(const Options& options, Report& report, Observer& observer,
         return;
     }
     observer.begin();
-    runAll({local->path(), options.target, report.copyName, report.fileBytes, pattern}, report, observer, stop);
+    runAll({local->path(), *target, report.copyName, report.fileBytes, pattern}, report, observer, stop);
     if (const std::string leftOver = local->remove(); !leftOver.empty()) {
         report.localFileRemoved = false;
         observer.problem("the local test file stayed in the temporary folder" + leftOver);

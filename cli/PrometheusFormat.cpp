@@ -43,7 +43,8 @@ std::string family(const Metric& metric)
 
 std::string prometheusMetrics(const Report& report)
 {
-    const std::string target = "target=\"" + labelValue(report.target) + "\"";
+    const std::string target = "target=\"" + labelValue(report.target) + "\",fstype=\""
+        + labelValue(report.fileSystem ? report.fileSystem->type : "unknown") + "\"";
     const auto sample = [&](const Metric& metric, Direction direction, const std::string& more, double value) {
         return std::string(metric.name) + "{" + target + ",direction=\"" + std::string(name(direction)) + "\"" + more
             + "} " + shortestText(value) + "\n";

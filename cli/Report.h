@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileSystemKind.h"
 #include "Statistics.h"
 
 #include <chrono>
@@ -62,6 +63,9 @@ struct Report {
     std::chrono::system_clock::time_point finishedAt;
 
     std::string target;
+    // What the target lies on; nothing when it could not be told (the
+    // target was not found).
+    std::optional<platform::FileSystemKind> fileSystem;
     // The name the copy has in the target folder.
     std::string copyName;
     std::int64_t fileBytes = 0;

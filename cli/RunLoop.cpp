@@ -13,10 +13,10 @@ namespace {
 
 // Whether a copy that failed part-way is still on the share; nothing when
 // the share cannot say (it stopped answering).
-std::optional<bool> stillThere(const std::string& destination)
+std::optional<bool> stillThere(const platform::ResolvedPath& destination)
 {
     try {
-        return platform::lookupEntry(platform::resolvePath(destination)).has_value();
+        return platform::lookupEntry(destination.native()).has_value();
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -29,14 +29,14 @@ public:
         , m_report(report)
         , m_observer(observer)
         , m_stop(std::move(stop))
-        , m_destination(plan.target + "/" + plan.copyName)
+        , m_destination(plan.target.child(plan.copyName))
     {
     }
 
     // False once no further run may follow.
     bool run(int number)
     {
-        const std::optional<std::string> copy = write(number);
+        const std::optional<platform::ResolvedPath> copy = write(number);
         if (!copy)
             return false;
         const bool readDone = !m_report.read || read(number, *copy);
@@ -83,7 +83,7 @@ private:
         finish(std::move(result));
     }
 
-    std::optional<std::string> write(int number)
+    std::optional<platform::ResolvedPath> write(int number)
     {
         RunResult result = start(number, Direction::Write);
         measure::CopyTiming timing;
@@ -115,7 +115,7 @@ private:
         return timing.copy;
     }
 
-    bool read(int number, const std::string& copy)
+    bool read(int number, const platform::ResolvedPath& copy)
     {
         RunResult result = start(number, Direction::Read);
         try {
@@ -142,7 +142,7 @@ private:
 
     // A copy is removed whatever happened since it was written, a stop
     // included: it must not stay on the share.
-    bool remove(const std::string& copy)
+    bool remove(const platform::ResolvedPath& copy)
     {
         try {
             platform::DeleteFile(copy);
@@ -160,7 +160,7 @@ private:
     Report& m_report;
     RunObserver& m_observer;
     std::stop_token m_stop;
-    const std::string m_destination;
+    const platform::ResolvedPath m_destination;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Report.h"
+#include "ResolvedPath.h"
 #include "TestPattern.h"
 
 #include <stop_token>
@@ -20,9 +21,10 @@ public:
 };
 
 struct RunPlan {
-    std::string localFile;
-    // The target folder as typed, and the copy's name in it.
-    std::string target;
+    platform::ResolvedPath localFile;
+    // The target folder, resolved once before the first run, and the copy's
+    // name in it.
+    platform::ResolvedPath target;
     std::string copyName;
     std::int64_t bytes = 0;
     measure::TestPattern pattern = measure::TestPattern::x();

@@ -46,7 +46,11 @@ std::string textHeader(const Report& report, Units units)
 {
     const RateUnit unit = firstUnit(units);
     std::string text = "dozozeda-cli " + report.version + " on " + report.host + ", " + utcTimestamp(report.startedAt)
-        + "\ntarget " + report.target + "\n";
+        + "\ntarget " + report.target;
+    if (report.fileSystem)
+        text += " (" + report.fileSystem->type + ", a " + (report.fileSystem->network ? "network" : "local")
+            + " file system)";
+    text += "\n";
     text += runCount(report.repeats, "run");
     if (report.warmups > 0)
         text += " after " + runCount(report.warmups, "warm-up run");

@@ -2,7 +2,7 @@
 
 #include "Runtime.h"
 
-std::string dummyFilePath()
+platform::ResolvedPath dummyFilePath()
 {
-    return platform::ProgramFolder() + "/dummyfile.dum";
+    return platform::ResolvedPath::fromSystem(platform::ProgramFolder()).child("dummyfile.dum");
 }

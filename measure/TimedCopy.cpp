@@ -4,7 +4,6 @@
 #include "FileSystemObject.h"
 #include "PlatformError.h"
 #include "Runtime.h"
-#include "ShareAddress.h"
 
 namespace measure {
 
@@ -13,13 +12,12 @@ double CopyTiming::seconds() const
     return platform::elapsedSeconds(start, end, platform::clock().resolution());
 }
 
-CopyTiming timeCopy(const std::string& source, const std::string& destination, std::stop_token stop)
+CopyTiming timeCopy(const platform::ResolvedPath& source, const platform::ResolvedPath& destination,
+                    std::stop_token stop)
 {
     const platform::Clock& clock = platform::clock();
     CopyTiming timing;
-    // Looking up the mount (and perhaps a server's name) is no part of the
-    // transfer, so it happens before the clock starts.
-    timing.copy = platform::resolvePath(destination);
+    timing.copy = destination;
     timing.start = clock.now();
     timing.bytes = platform::FileSystemObject().CopyFile(source, timing.copy, true, stop);
     timing.end = clock.now();

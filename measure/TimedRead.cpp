@@ -41,9 +41,10 @@ double ReadTiming::seconds() const
     return platform::elapsedSeconds(start, end, platform::clock().resolution());
 }
 
-ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
+ReadTiming timeRead(const platform::ResolvedPath& resolved, std::int64_t expectedBytes, const TestPattern& pattern,
                     std::stop_token stop, const ReadProgress& progress)
 {
+    const std::string& path = resolved.native();
     if (stop.stop_requested())
         throw platform::Cancelled();
     const platform::Clock& clock = platform::clock();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ResolvedPath.h"
 #include "TestPattern.h"
 #include "UncachedRead.h"
 
@@ -42,7 +43,7 @@ struct ReadTiming {
 // the timed span: it must return at once.
 using ReadProgress = std::function<void(std::int64_t bytesRead)>;
 
-// Reads `path` (a path as CopyTiming::copy names it, already resolved) back
+// Reads `path` (as CopyTiming::copy names it) back
 // into memory, timed by platform::clock(), bypassing this client's cache as
 // `bypass` then says. Every byte is checked against `pattern` and the length
 // against `expectedBytes`; a difference throws platform::Error saying where.
@@ -58,7 +59,7 @@ using ReadProgress = std::function<void(std::int64_t bytesRead)>;
 // inside, as a reader that uses the data would spend that time too.
 // A stop requested at any time before this returns ends it with
 // platform::Cancelled, as timeCopy does. `progress` is told after every block.
-ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
+ReadTiming timeRead(const platform::ResolvedPath& path, std::int64_t expectedBytes, const TestPattern& pattern,
                     std::stop_token stop = {}, const ReadProgress& progress = {});
 
 } // namespace measure

@@ -1,38 +1,27 @@
 #include "FileSystemObject.h"
 
 #include "FileCopy.h"
-#include "Paths.h"
 #include "PlatformError.h"
 #include "Runtime.h"
-#include "ShareAddress.h"
 
 namespace platform {
 
-namespace {
-
-bool endsWithSeparator(const std::string& path)
+bool FileSystemObject::FileExists(const ResolvedPath& path) const
 {
-    return !path.empty() && isSeparator(path.back());
-}
-
-} // namespace
-
-bool FileSystemObject::FileExists(const std::string& path) const
-{
-    const auto entry = lookupTarget(resolvePath(path));
+    const auto entry = lookupTarget(path.native());
     return entry && entry->type == EntryType::RegularFile;
 }
 
-std::shared_ptr<TextStream> FileSystemObject::CreateTextFile(const std::string& path, bool overwrite) const
+std::shared_ptr<TextStream> FileSystemObject::CreateTextFile(const ResolvedPath& path, bool overwrite) const
 {
-    const std::string file = resolvePath(path);
+    const std::string& file = path.native();
     const auto mode = overwrite ? NativeFile::Mode::WriteTruncate : NativeFile::Mode::WriteCreateNew;
     return std::make_shared<TextStream>(NativeFile::open(file, mode));
 }
 
-std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& path, IOMode mode, bool create) const
+std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const ResolvedPath& path, IOMode mode, bool create) const
 {
-    const std::string file = resolvePath(path);
+    const std::string& file = path.native();
     if (mode != IOMode::ForWriting)
         throw Error("Cannot open " + quotedPath(file) + ": only writing is supported");
     if (!create && !lookupTarget(file))
@@ -40,9 +29,9 @@ std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& pa
     return std::make_shared<TextStream>(NativeFile::open(file, NativeFile::Mode::WriteTruncate));
 }
 
-void FileSystemObject::GetFolder(const std::string& path) const
+void FileSystemObject::GetFolder(const ResolvedPath& path) const
 {
-    const std::string folder = resolvePath(path);
+    const std::string& folder = path.native();
     const auto entry = lookupTarget(folder);
     if (!entry)
         throwError("find the folder", folder, std::errc::no_such_file_or_directory);
@@ -50,11 +39,11 @@ void FileSystemObject::GetFolder(const std::string& path) const
         throwError("use the folder", folder, std::errc::not_a_directory);
 }
 
-std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::string& destination, bool overwrite,
+std::int64_t FileSystemObject::CopyFile(const ResolvedPath& source, const ResolvedPath& destination, bool overwrite,
                                        std::stop_token stop) const
 {
-    const std::string from = resolvePath(source);
-    const std::string to = resolvePath(endsWithSeparator(destination) ? destination + baseName(from) : destination);
+    const std::string& from = source.native();
+    const std::string& to = destination.native();
 
     NativeFile in = NativeFile::open(from, NativeFile::Mode::Read);
 
@@ -81,16 +70,16 @@ std::int64_t FileSystemObject::CopyFile(const std::string& source, const std::st
         return copied;
     } catch (const Cancelled&) {
         out.discard();
-        throw Cancelled(removeLeftOver(to));
+        throw Cancelled(removeLeftOver(destination));
     } catch (const Error& e) {
         out.discard();
-        const std::string leftOver = removeLeftOver(to);
+        const std::string leftOver = removeLeftOver(destination);
         if (leftOver.empty())
             throw;
-        throw Error(e.what() + leftOver);
+        throw Error(e.what() + leftOver, e.code());
     } catch (...) {
         out.discard();
-        removeLeftOver(to);
+        removeLeftOver(destination);
         throw;
     }
 }

@@ -55,6 +55,11 @@ std::string lastSystemErrorText()
     return std::strerror(errno);
 }
 
+std::error_code lastSystemError()
+{
+    return {errno, std::generic_category()};
+}
+
 std::optional<EntryInfo> lookupEntry(const std::string& path)
 {
     return lookup(path, false);

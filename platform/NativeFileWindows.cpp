@@ -118,6 +118,11 @@ std::optional<EntryInfo> lookup(const std::string& path, bool followLink)
 
 } // namespace
 
+std::error_code lastSystemError()
+{
+    return {static_cast<int>(::GetLastError()), std::system_category()};
+}
+
 std::string lastSystemErrorText()
 {
     const DWORD code = ::GetLastError();

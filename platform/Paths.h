@@ -5,19 +5,18 @@
 
 namespace platform {
 
-// Paths typed by a person mix separators: a folder typed as "\\nas\share\" gets
-// "/dummyfile.dum" appended. Both separators are accepted everywhere and a run
-// of separators counts as one, except the leading pair that starts a UNC path
-// on Windows.
-std::string normalizePosixPath(std::string_view path);
-std::string normalizeWindowsPath(std::string_view path);
-
-// The rule of the system the program runs on.
-std::string normalizePath(std::string_view path);
-
+// Either separator, as a share address or a Windows path may use them.
 bool isSeparator(char c);
 
-// The last component of a path, after either separator.
-std::string baseName(std::string_view path);
+// A Windows path as typed, with "/" read as "\" and a run of separators as
+// one, except the leading pair that starts a UNC path ("\\server\share",
+// "\\?\C:\dir").
+std::string normalizeWindowsPath(std::string_view path);
+
+// The folder that a path box names. The window closes the box's text with
+// a backslash to mark a folder: Windows reads that as a separator, while on
+// Linux a backslash belongs to a file name, so there the closing one is
+// dropped.
+std::string boxFolder(std::string_view text);
 
 } // namespace platform

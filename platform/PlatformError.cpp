@@ -16,13 +16,15 @@ std::string quotedPath(std::string_view path)
 void throwSystemError(const std::string& action, const std::string& path)
 {
     // Read before anything else can allocate and disturb the error code.
+    const std::error_code code = lastSystemError();
     const std::string reason = lastSystemErrorText();
-    throw Error("Cannot " + action + " " + quotedPath(path) + ": " + reason);
+    throw Error("Cannot " + action + " " + quotedPath(path) + ": " + reason, code);
 }
 
 void throwError(const std::string& action, const std::string& path, std::errc reason)
 {
-    throw Error("Cannot " + action + " " + quotedPath(path) + ": " + std::make_error_code(reason).message());
+    const std::error_code code = std::make_error_code(reason);
+    throw Error("Cannot " + action + " " + quotedPath(path) + ": " + code.message(), code);
 }
 
 void refuseNul(const std::string& path)

@@ -12,7 +12,19 @@ namespace platform {
 // person: what was attempted, on which path, and the operating system's reason.
 class Error : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Error(const std::string& message, std::error_code code = {})
+        : std::runtime_error(message)
+        , m_code(code)
+    {
+    }
+
+    // The system's own reason when a system call failed (errno, or
+    // GetLastError() on Windows), so that a caller can tell a full share from
+    // an unreachable one without reading the text; empty otherwise.
+    const std::error_code& code() const { return m_code; }
+
+private:
+    std::error_code m_code;
 };
 
 // Work that was asked to stop before it was done. Whatever it had written is
@@ -56,5 +68,7 @@ void refuseNul(const std::string& path);
 
 // The operating system's text for the last error of the calling thread.
 std::string lastSystemErrorText();
+// The same error as a code.
+std::error_code lastSystemError();
 
 } // namespace platform

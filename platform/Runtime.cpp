@@ -1,9 +1,7 @@
 #include "Runtime.h"
 
 #include "NativeFile.h"
-#include "Paths.h"
 #include "PlatformError.h"
-#include "ShareAddress.h"
 
 #include <filesystem>
 #include <system_error>
@@ -19,7 +17,12 @@ std::optional<std::string> programFolderOverride;
 
 std::string parentFolder(const std::string& file)
 {
+#ifdef _WIN32
     const auto pos = file.find_last_of("/\\");
+#else
+    // A backslash is part of a Linux folder's name.
+    const auto pos = file.rfind('/');
+#endif
     if (pos == std::string::npos)
         return ".";
     if (pos == 0)
@@ -29,9 +32,9 @@ std::string parentFolder(const std::string& file)
 
 } // namespace
 
-void DeleteFile(const std::string& path)
+void DeleteFile(const ResolvedPath& path)
 {
-    const std::string file = resolvePath(path);
+    const std::string& file = path.native();
     const auto entry = lookupEntry(file);
     if (!entry)
         throwError("delete", file, std::errc::no_such_file_or_directory);
@@ -40,10 +43,10 @@ void DeleteFile(const std::string& path)
     removeEntry(file);
 }
 
-std::string removeLeftOver(const std::string& path) noexcept
+std::string removeLeftOver(const ResolvedPath& path) noexcept
 {
     try {
-        const std::string file = resolvePath(path);
+        const std::string& file = path.native();
         if (lookupEntry(file))
             removeEntry(file);
         return {};
@@ -52,9 +55,9 @@ std::string removeLeftOver(const std::string& path) noexcept
     }
 }
 
-std::int64_t FileLen(const std::string& path)
+std::int64_t FileLen(const ResolvedPath& path)
 {
-    const std::string file = resolvePath(path);
+    const std::string& file = path.native();
     const auto entry = lookupTarget(file);
     if (!entry)
         throwError("read the length of", file, std::errc::no_such_file_or_directory);

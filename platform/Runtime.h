@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ResolvedPath.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -9,15 +11,15 @@
 namespace platform {
 
 // Deletes one file; throws when it is missing or cannot be deleted.
-void DeleteFile(const std::string& path);
+void DeleteFile(const ResolvedPath& path);
 
 // Removes what a failed or stopped write left behind. Returns nothing when it
 // is gone, otherwise a clause to add to the write's own error, so that nobody
 // assumes the folder is clean.
-std::string removeLeftOver(const std::string& path) noexcept;
+std::string removeLeftOver(const ResolvedPath& path) noexcept;
 
 // The size of a file in bytes; throws when it is missing.
-std::int64_t FileLen(const std::string& path);
+std::int64_t FileLen(const ResolvedPath& path);
 
 // The folder that holds the program's executable. An installed copy sits in
 // a folder its user cannot write (/usr/bin), so then the per-user data folder

@@ -64,39 +64,71 @@ std::string percentDecode(std::string_view text)
     return result;
 }
 
+namespace {
+
+// Where the password of the address whose server part starts at
+// `authority` ends: at the last '@' before the next address in the text, so
+// that a password holding a separator or an '@' of its own stays out
+// whole. Nothing when the address has no password: no ':' in the server
+// part (outside an IPv6 address's brackets), or no '@' after it (a port).
+std::optional<std::pair<std::size_t, std::size_t>> passwordSpan(std::string_view text, std::size_t authority)
+{
+    std::size_t colon = authority;
+    while (colon < text.size() && !isSeparator(text[colon]) && text[colon] != ':' && text[colon] != '[')
+        ++colon;
+    if (colon == text.size() || text[colon] != ':')
+        return std::nullopt;
+    std::size_t next = colon + 1;
+    while (next < text.size() && !hasSchemeAt(text, next))
+        ++next;
+    const std::size_t at = text.substr(0, next).rfind('@');
+    if (at == std::string_view::npos || at < colon)
+        return std::nullopt;
+    return std::pair{colon, at};
+}
+
+// Where the server part of the smb: address at `scheme` starts: after the
+// scheme and the separators, one or two of either kind.
+std::size_t authorityAt(std::string_view text, std::size_t scheme)
+{
+    std::size_t authority = scheme + kScheme.size();
+    while (authority < text.size() && isSeparator(text[authority]))
+        ++authority;
+    return authority;
+}
+
+} // namespace
+
+std::vector<std::pair<std::size_t, std::size_t>> passwordSpans(std::string_view text)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    // Spaces before it, one separator or two, either kind: a path that
+    // missed the address parser on its way to an error message still
+    // carries the password.
+    for (std::size_t i = 0; i < text.size();) {
+        if (!hasSchemeAt(text, i)) {
+            ++i;
+            continue;
+        }
+        i = authorityAt(text, i);
+        if (const auto password = passwordSpan(text, i)) {
+            spans.push_back(*password);
+            i = password->second;
+        }
+    }
+    return spans;
+}
+
 std::string withoutPassword(std::string_view text)
 {
     std::string result;
     result.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (!hasSchemeAt(text, i)) {
-            result += text[i++];
-            continue;
-        }
-        // Spaces before it, one separator or two, either kind: a path that
-        // missed the address parser on its way to an error message still
-        // carries the password.
-        std::size_t authority = i + kScheme.size();
-        while (authority < text.size() && isSeparator(text[authority]))
-            ++authority;
-        std::size_t end = authority;
-        while (end < text.size() && !isSeparator(text[end]))
-            ++end;
-        result.append(text.substr(i, authority - i));
-        const std::string_view host = text.substr(authority, end - authority);
-        // As the parser reads it: the user-info ends at the last '@'.
-        const auto at = host.rfind('@');
-        const auto colon = at == std::string_view::npos ? at : host.substr(0, at).find(':');
-        if (colon == std::string_view::npos) {
-            result.append(host);
-        } else {
-            result.append(host.substr(0, colon));
-            result.append(host.substr(at));
-        }
-        i = end;
+    std::size_t kept = 0;
+    for (const auto& [first, last] : passwordSpans(text)) {
+        result.append(text.substr(kept, first - kept));
+        kept = last;
     }
-    return result;
+    return result.append(text.substr(kept));
 }
 
 namespace {
@@ -165,6 +197,53 @@ void checkServerOrShare(std::string_view typed, std::string_view part, const std
         throwIncomplete(typed, "'" + name + "' cannot name a " + what);
 }
 
+bool isHostCharacter(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    // Bytes from 0x80 up: a name in UTF-8, as internationalised names are.
+    return std::isalnum(byte) || c == '-' || c == '_' || byte >= 0x80;
+}
+
+// A host name (labels joined by single dots) or an IP address, IPv6 in
+// brackets. Nothing else may stand there: Windows reads "\\?\" and
+// "\\.\" as the local machine's device and long-path namespaces, so a
+// server '?' would turn a share into a local drive.
+bool isHostOrAddress(std::string_view server)
+{
+    if (server.starts_with('[')) {
+        if (server.size() < 4 || !server.ends_with(']'))
+            return false;
+        const std::string_view inside = server.substr(1, server.size() - 2);
+        const auto zone = inside.find('%');
+        const std::string_view address = inside.substr(0, zone);
+        if (address.find(':') == std::string_view::npos
+            || !std::all_of(address.begin(), address.end(),
+                            [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'; }))
+            return false;
+        return zone == std::string_view::npos
+            || (zone + 1 < inside.size()
+                && std::all_of(inside.begin() + static_cast<std::ptrdiff_t>(zone) + 1, inside.end(), isHostCharacter));
+    }
+    std::size_t label = 0;
+    for (std::size_t i = 0; i <= server.size(); ++i) {
+        if (i == server.size() || server[i] == '.') {
+            if (i == label)
+                return false;
+            label = i + 1;
+        } else if (!isHostCharacter(server[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void checkServer(std::string_view typed, std::string_view part, const std::string& name)
+{
+    checkServerOrShare(typed, part, name, "server");
+    if (!isHostOrAddress(name))
+        throwIncomplete(typed, "the server '" + std::string(part) + "' is neither a host name nor an IP address");
+}
+
 // Fills in share and folders from the components after the server.
 void takeSharePath(ShareAddress& address, const std::vector<std::string_view>& parts, bool decode, std::string_view typed)
 {
@@ -194,6 +273,16 @@ ShareAddress parseUrl(std::string_view path)
     std::string_view authority(rest.begin(), authorityEnd);
     ShareAddress address;
     address.typedAsUrl = true;
+
+    // "smb://alice:pa/ss@nas": the password holds a separator, and nothing
+    // tells it from a port followed by a folder holding an '@'. Guessing
+    // either way could send the copy to a server named by part of a
+    // password, so the address is refused, quoted without all of it.
+    const std::size_t serverPartEnd = path.size() - static_cast<std::size_t>(rest.end() - authorityEnd);
+    if (const auto password = passwordSpan(path, authorityAt(path, 0)); password && password->second >= serverPartEnd)
+        throwIncomplete(path, "a ':' in its server part is followed by an '@' further on, so a password may hold a "
+                              "separator; leave the password out (it is never used: Dozozeda does not mount "
+                              "shares), or write an '@' in a folder name as %40");
 
     if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
         std::string_view userInfo = authority.substr(0, at);
@@ -230,7 +319,7 @@ ShareAddress parseUrl(std::string_view path)
             address.port = number;
     }
     address.server = percentDecode(host);
-    checkServerOrShare(path, host, address.server, "server");
+    checkServer(path, host, address.server);
 
     takeSharePath(address, splitOnSeparators(std::string_view(authorityEnd, rest.end())), true, path);
     return address;
@@ -241,7 +330,7 @@ ShareAddress parseUnc(std::string_view path)
     const auto parts = splitOnSeparators(path);
     ShareAddress address;
     address.server = std::string(parts.front());
-    checkServerOrShare(path, parts.front(), address.server, "server");
+    checkServer(path, parts.front(), address.server);
     takeSharePath(address, {parts.begin() + 1, parts.end()}, false, path);
     return address;
 }
@@ -300,22 +389,27 @@ std::string uncPath(const ShareAddress& address)
     return path;
 }
 
-std::string resolvePath(std::string_view path)
+ResolvedPath resolvePath(std::string_view path)
 {
 #ifdef _WIN32
     // Windows reaches \\server\share itself; only smb:// needs translating.
     if (!startsWithSmbScheme(path))
-        return normalizePath(path);
-    return uncPath(parseUrl(path));
+        return ResolvedPath::fromSystem(normalizeWindowsPath(path));
+    return ResolvedPath::fromSystem(uncPath(parseUrl(path)));
 #else
     const auto address = parseShareAddress(path);
+    // Anything else is a local path, and a backslash in it part of a name.
     if (!address)
-        return normalizePath(path);
-    if (auto folder = findMountedFolder(*address))
-        return *std::move(folder);
+        return ResolvedPath::fromSystem(std::string(path));
+    MountLookup lookup = findMountedFolder(*address);
+    if (lookup.folder)
+        return ResolvedPath::fromSystem(*std::move(lookup.folder));
     const std::string uri = address->shareUri();
-    throw ShareNotMounted(address->shareName() + " is not mounted. Open " + (address->typedAsUrl ? "it" : uri)
-                          + " in the file manager (or run: gio mount " + uri + "), then try again.");
+    std::string message = address->shareName() + " is not mounted. Open " + (address->typedAsUrl ? "it" : uri)
+        + " in the file manager (or run: gio mount " + uri + "), then try again.";
+    for (const std::string& tried : lookup.tried)
+        message += "\nTried " + tried + ".";
+    throw ShareNotMounted(message);
 #endif
 }
 

@@ -27,8 +27,17 @@ struct MountEntry {
 
 std::vector<MountEntry> parseMountInfo(std::string_view text);
 
-// This process's /proc/self/mountinfo.
+// This process's /proc/self/mountinfo, or what setMountInfoSource() gives.
 std::string readMountInfo();
+
+// Tests give the lookup mounts of their own, so that what else is mounted on
+// the machine cannot change what they see; an empty function restores
+// /proc/self/mountinfo.
+void setMountInfoSource(std::function<std::string()> source);
+
+// "major:minor" of the device a path lies on, as MountEntry::device names
+// it; nothing when the path cannot be reached.
+std::optional<std::string> deviceOf(const std::string& path, std::string* why = nullptr);
 
 // The addresses a server name stands for, numeric.
 using AddressLookup = std::function<std::vector<std::string>(const std::string& server)>;
@@ -46,15 +55,28 @@ std::optional<std::string> findCifsFolder(const ShareAddress& address, const std
 // gvfs keeps one folder per mounted share in `gvfsFolder`, named like
 // "smb-share:port=1445,server=nas,share=media,user=alice". Server, share and
 // port must match; the user need not (the share is the same whoever mounted
-// it), though a mount by the typed user is preferred.
-std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std::string& gvfsFolder);
+// it), though a mount by the typed user is preferred. The name alone proves
+// nothing, as anyone can make such a folder: it counts only inside gvfs's
+// own file system, mounted at `gvfsFolder` and holding the folder.
+std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std::string& gvfsFolder,
+                                          const std::vector<MountEntry>& mounts);
 
-// smbnetfs serves every server below its mount point as <server>/<share>, so
-// the first one this user can enter serves any address.
-std::optional<std::string> findSmbnetfsFolder(const ShareAddress& address, const std::vector<MountEntry>& mounts);
+// smbnetfs serves every server below its mount point as <server>/<share>,
+// on port 445 only. Of several such mounts the ones of user `uid` come first,
+// then the order of the mount table; one that cannot be entered (another
+// user's, a daemon that died) or that something else now covers is passed
+// over, with a line for `tried` saying why.
+std::optional<std::string> findSmbnetfsFolder(const ShareAddress& address, const std::vector<MountEntry>& mounts,
+                                              unsigned uid, std::vector<std::string>& tried);
+
+struct MountLookup {
+    std::optional<std::string> folder;
+    // Mounts that could have served the address but were passed over, and why.
+    std::vector<std::string> tried;
+};
 
 // The three above, on this process's mounts and $XDG_RUNTIME_DIR/gvfs.
-std::optional<std::string> findMountedFolder(const ShareAddress& address);
+MountLookup findMountedFolder(const ShareAddress& address);
 
 // Lower case, one character at a time (UTF-8 in and out): how share and server
 // names are compared. gvfs folds ß to ss, which this does not; it cannot mount

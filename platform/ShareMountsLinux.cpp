@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,12 +156,41 @@ AddressLookup rememberingLookup(const std::string& mountInfo)
 
 } // namespace
 
+namespace {
+
+std::mutex mountInfoMutex;
+std::function<std::string()> mountInfoSource;
+
+} // namespace
+
 std::string readMountInfo()
 {
+    {
+        const std::lock_guard lock(mountInfoMutex);
+        if (mountInfoSource)
+            return mountInfoSource();
+    }
     std::ifstream in("/proc/self/mountinfo");
     std::ostringstream text;
     text << in.rdbuf();
     return std::move(text).str();
+}
+
+void setMountInfoSource(std::function<std::string()> source)
+{
+    const std::lock_guard lock(mountInfoMutex);
+    mountInfoSource = std::move(source);
+}
+
+std::optional<std::string> deviceOf(const std::string& path, std::string* why)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (why)
+            *why = lastSystemErrorText();
+        return std::nullopt;
+    }
+    return std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
 }
 
 namespace {
@@ -280,14 +310,21 @@ std::optional<std::string> findCifsFolder(const ShareAddress& address, const std
     return joinBelow(best->mountPoint, address.folders, bestDepth);
 }
 
-std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std::string& gvfsFolder)
+std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std::string& gvfsFolder,
+                                          const std::vector<MountEntry>& mounts)
 {
+    namespace fs = std::filesystem;
+    const auto gvfsMount = std::find_if(mounts.begin(), mounts.end(), [&](const MountEntry& mount) {
+        return mount.fsType == "fuse.gvfsd-fuse"
+            && fs::path(mount.mountPoint).lexically_normal() == fs::path(gvfsFolder).lexically_normal();
+    });
+    if (gvfsMount == mounts.end())
+        return std::nullopt;
     constexpr std::string_view prefix = "smb-share:";
     std::optional<std::string> best;
     int bestRank = -1;
     std::error_code error;
-    for (std::filesystem::directory_iterator entry(gvfsFolder, error), end; !error && entry != end;
-         entry.increment(error)) {
+    for (fs::directory_iterator entry(gvfsFolder, error), end; !error && entry != end; entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         if (!name.starts_with(prefix))
             continue;
@@ -298,7 +335,8 @@ std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std
             continue;
         const int rank = !keys.contains("user") ? 1 : keys["user"] == address.user ? 2 : 0;
         // The listing's order is the file system's; the name breaks ties.
-        if (rank > bestRank || (rank == bestRank && name < *best)) {
+        if ((rank > bestRank || (rank == bestRank && name < *best))
+            && deviceOf(entry->path().string()) == gvfsMount->device) {
             best = name;
             bestRank = rank;
         }
@@ -310,29 +348,51 @@ std::optional<std::string> findGvfsFolder(const ShareAddress& address, const std
     return joinBelow(gvfsFolder, below);
 }
 
-std::optional<std::string> findSmbnetfsFolder(const ShareAddress& address, const std::vector<MountEntry>& mounts)
+std::optional<std::string> findSmbnetfsFolder(const ShareAddress& address, const std::vector<MountEntry>& mounts,
+                                              unsigned uid, std::vector<std::string>& tried)
 {
+    // It always connects to port 445: another port would reach another server.
+    if (address.port)
+        return std::nullopt;
+    std::vector<const MountEntry*> candidates;
     for (const MountEntry& mount : mounts) {
-        struct stat st {};
-        // Without allow_other, another user's mount refuses us.
-        if (mount.fsType != "fuse.smbnetfs" || ::stat(mount.mountPoint.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        if (mount.fsType == "fuse.smbnetfs")
+            candidates.push_back(&mount);
+    }
+    const std::string owner = std::to_string(uid);
+    std::stable_partition(candidates.begin(), candidates.end(),
+                          [&](const MountEntry* mount) { return option(mount->superOptions, "user_id") == owner; });
+    for (const MountEntry* mount : candidates) {
+        std::string why;
+        const auto device = deviceOf(mount->mountPoint, &why);
+        if (!device) {
+            // Without allow_other, another user's mount refuses us.
+            tried.push_back("smbnetfs at " + quotedPath(mount->mountPoint) + " (" + why + ")");
             continue;
+        }
+        if (*device != mount->device) {
+            tried.push_back("smbnetfs at " + quotedPath(mount->mountPoint)
+                            + " (something else is mounted over it now)");
+            continue;
+        }
         std::vector<std::string> below{address.server, address.share};
         below.insert(below.end(), address.folders.begin(), address.folders.end());
-        return joinBelow(mount.mountPoint, below);
+        return joinBelow(mount->mountPoint, below);
     }
     return std::nullopt;
 }
 
-std::optional<std::string> findMountedFolder(const ShareAddress& address)
+MountLookup findMountedFolder(const ShareAddress& address)
 {
     const std::string mountInfo = readMountInfo();
     const std::vector<MountEntry> mounts = parseMountInfo(mountInfo);
-    if (auto folder = findCifsFolder(address, mounts, rememberingLookup(mountInfo), ::geteuid()))
-        return folder;
-    if (auto folder = findGvfsFolder(address, gvfsFolder()))
-        return folder;
-    return findSmbnetfsFolder(address, mounts);
+    MountLookup lookup;
+    lookup.folder = findCifsFolder(address, mounts, rememberingLookup(mountInfo), ::geteuid());
+    if (!lookup.folder)
+        lookup.folder = findGvfsFolder(address, gvfsFolder(), mounts);
+    if (!lookup.folder)
+        lookup.folder = findSmbnetfsFolder(address, mounts, ::geteuid(), lookup.tried);
+    return lookup;
 }
 
 } // namespace platform

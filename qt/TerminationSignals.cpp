@@ -50,16 +50,17 @@ TerminationSignals::TerminationSignals(std::function<void()> onTerminate, QObjec
     // A second signal takes the default action: someone who asks twice wants
     // the program gone even while a copy to a dead share holds it.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // SIGHUP: the terminal that started the program was closed.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 #endif
 }
 
 TerminationSignals::~TerminationSignals()
 {
 #ifndef Q_OS_WIN
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(signal, SIG_DFL);
     for (int& fd : signalSockets) {
         if (fd >= 0)
             ::close(fd);

@@ -8,9 +8,10 @@ class QSocketNotifier;
 
 namespace qtlayer {
 
-// Turns SIGTERM and SIGINT (the session ending, Ctrl+C in a terminal) into a
-// call on the user-interface thread, so that the program can close its main
-// window the ordinary way and clean up after itself.
+// Turns SIGTERM, SIGINT and SIGHUP (the session ending, Ctrl+C in a
+// terminal, the terminal closed) into a call on the user-interface thread,
+// so that the program can close its main window the ordinary way and clean
+// up after itself.
 class TerminationSignals : public QObject {
     Q_OBJECT
 

@@ -145,7 +145,7 @@ void Form1::WriteDummyFile(std::int32_t blocks, std::atomic<std::int32_t>& writt
         const std::string leftOver = platform::removeLeftOver(DummyPath);
         if (leftOver.empty())
             throw;
-        throw platform::Error(error.what() + leftOver);
+        throw platform::Error(error.what() + leftOver, error.code());
     }
 }
 
@@ -179,7 +179,7 @@ void Form1::Form_Unload()
     // A copy of the test file may be running; it ends before the file goes.
     forms::StopWork();
     if (FileCreated == -1) {
-        const std::string path = dummyFilePath();
+        const platform::ResolvedPath path = dummyFilePath();
         // Someone may have removed the file meanwhile; closing goes on regardless.
         if (platform::FileSystemObject().FileExists(path))
             platform::DeleteFile(path);

@@ -47,7 +47,7 @@ private:
     std::shared_ptr<platform::FileSystemObject> FileSys;
     std::shared_ptr<platform::TextStream> DummyStream;
     std::int16_t SizeMB = 0;
-    std::string DummyPath;
+    platform::ResolvedPath DummyPath;
     std::string Block;
     std::int16_t FileCreated = 0;
 

@@ -3,9 +3,11 @@
 #include "Background.h"
 #include "DummyFile.h"
 #include "MessageBox.h"
+#include "Paths.h"
 #include "PlatformError.h"
 #include "RunCount.h"
 #include "Runtime.h"
+#include "ShareAddress.h"
 #include "TimedCopy.h"
 #include "WindowingLayer.h"
 
@@ -53,12 +55,12 @@ void Form2::NormalizeTargetPath()
         Text1.SetText(path + '\\');
 }
 
-// The folder as the check, the copy and the clean-up all read it. Leading
-// spaces are no part of a folder's name: a copy that kept them would go
-// elsewhere than the folder just checked.
+// The folder as the check reads it. Leading spaces are no part of a
+// folder's name, nor is the backslash that marks the box's text as a folder
+// on Linux, where a backslash can be part of a name.
 std::string Form2::TargetPath()
 {
-    return platform::Trim(Text1.Text());
+    return platform::boxFolder(platform::Trim(Text1.Text()));
 }
 
 // The lookup runs in the background like the copy: a share whose server has
@@ -68,7 +70,10 @@ void Form2::CheckTargetPath()
     const std::string pathError = "Path error!, check your path and try again!";
     const std::string folder = TargetPath();
     try {
-        forms::RunInBackground(*this, [&](std::stop_token) { FileSys->GetFolder(folder); });
+        forms::RunInBackground(*this, [&](std::stop_token) {
+            TargetFolder = platform::resolvePath(folder);
+            FileSys->GetFolder(TargetFolder);
+        });
         PathError = false;
     } catch (const platform::Cancelled&) {
         // The window was closed during the check; no run follows it.
@@ -87,13 +92,13 @@ void Form2::RunTransfer()
 {
     if (PathError != false)
         return;
-    const std::string destination = TargetPath() + "/dummyfile.dum";
-    RemoteCopy.clear();
+    const platform::ResolvedPath destination = TargetFolder.child("dummyfile.dum");
+    RemoteCopy = {};
     try {
         Image3.SetPicture(Image2.Picture());
         CountRun(TransferCount);
 
-        const std::string source = dummyFilePath();
+        const platform::ResolvedPath source = dummyFilePath();
         const std::int64_t size = platform::FileLen(source);
         AppendReportLine("Transfer:" + platform::IntToText(TransferCount));
         AppendReportLine("Transfering file...please wait..");
@@ -135,7 +140,7 @@ void Form2::RunTransfer()
         // The copy removed what it had written, unless it reached its end
         // just as the stop came: then it is removed here.
         std::string leftOver = stopped.leftOver();
-        if (!RemoteCopy.empty()) {
+        if (!RemoteCopy.native().empty()) {
             try {
                 forms::RunInBackground(*this, [&](std::stop_token) { leftOver = platform::removeLeftOver(RemoteCopy); });
             } catch (const platform::Cancelled&) {

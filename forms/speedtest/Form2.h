@@ -33,9 +33,11 @@ private:
     std::int16_t TransferCount = 0;
     std::shared_ptr<platform::FileSystemObject> FileSys;
     std::optional<bool> PathError;
-    // Where the latest copy went, as the copy found it; the clean-up deletes
-    // this rather than look the typed address up a second time.
-    std::string RemoteCopy;
+    // The folder the path check found, looked up once: the copy goes there
+    // and nowhere the typed text might lead by the time it starts.
+    platform::ResolvedPath TargetFolder;
+    // Where the latest copy went; the clean-up deletes this.
+    platform::ResolvedPath RemoteCopy;
 
     forms::TextBox Text2{*this, "Text2"};
     forms::TextBox Text1{*this, "Text1"};

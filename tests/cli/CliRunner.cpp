@@ -13,6 +13,12 @@ namespace clitest {
 Ended runCli(const QStringList& args, const std::map<QString, QString>& environment,
              const std::function<bool(qint64 pid)>& whileRunning)
 {
+    return runProgram(QStringLiteral(DOZOZEDA_CLI), args, environment, whileRunning);
+}
+
+Ended runProgram(const QString& program, const QStringList& args, const std::map<QString, QString>& environment,
+                 const std::function<bool(qint64 pid)>& whileRunning)
+{
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : environment)
@@ -20,7 +26,7 @@ Ended runCli(const QStringList& args, const std::map<QString, QString>& environm
     process.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();
-    process.start(QStringLiteral(DOZOZEDA_CLI), args);
+    process.start(program, args);
     Ended ended;
     if (!process.waitForStarted(10'000)) {
         ended.err = QStringLiteral("did not start");

@@ -26,6 +26,10 @@ struct Ended {
 // it has started and again every 50 ms until it returns true.
 Ended runCli(const QStringList& args, const std::map<QString, QString>& environment = {},
              const std::function<bool(qint64 pid)>& whileRunning = {});
+// The same for another program, which may start dozozeda-cli (DOZOZEDA_CLI)
+// itself, in surroundings of its making.
+Ended runProgram(const QString& program, const QStringList& args, const std::map<QString, QString>& environment = {},
+                 const std::function<bool(qint64 pid)>& whileRunning = {});
 
 // The JSON object of a --format json or one --format jsonl line; empty
 // when it is not one.

@@ -2,6 +2,7 @@
 // and node_exporter's textfile collector serves it over HTTP.
 
 #include "CliRunner.h"
+#include "FileSystemKind.h"
 #include "TempFolder.h"
 
 #include <QProcess>
@@ -54,16 +55,22 @@ unsigned short freePort()
     return ntohs(address.sin_port);
 }
 
+// As the program names it: the type of the mount the folder lies in.
+std::string fileSystemType(const std::string& folder)
+{
+    return platform::fileSystemOf(platform::ResolvedPath::fromSystem(folder)).type;
+}
+
 } // namespace
 
 TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
 {
     TempFolder folders;
     // A target whose name needs escaping in a label: a quote, and a
-    // backslash typed as the separator.
+    // backslash, which on Linux is part of a name.
     const std::string target = folders.path() + "/we\"ird\\name";
     const std::string collector = folders.path() + "/collector";
-    std::filesystem::create_directories(folders.path() + "/we\"ird/name");
+    std::filesystem::create_directories(target);
     std::filesystem::create_directory(collector);
     const std::string metrics = collector + "/dozozeda.prom";
 
@@ -89,23 +96,27 @@ TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
         served = httpGet(metricsUrl);
     }
     const std::string label = "target=\"" + folders.path() + "/we\\\"ird\\\\name\"";
+    // The target's file system is a label too, between the others.
+    const std::string fileSystem = "fstype=\"" + fileSystemType(folders.path()) + "\",";
     for (const char* statistic : {"median", "min", "max"})
-        EXPECT_NE(served.find("dozozeda_rate_bytes_per_second{direction=\"write\",statistic=\"" + std::string(statistic)
-                              + "\"," + label + "}"),
+        EXPECT_NE(served.find("dozozeda_rate_bytes_per_second{direction=\"write\"," + fileSystem + "statistic=\""
+                              + std::string(statistic) + "\"," + label + "}"),
                   std::string::npos)
             << served;
-    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + label + "} 1"), std::string::npos);
+    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + fileSystem + label + "} 1"),
+              std::string::npos);
     EXPECT_NE(served.find("node_textfile_scrape_error 0"), std::string::npos);
 
     // A failed measurement says so, without a rate that would look real.
-    std::filesystem::remove(folders.path() + "/we\"ird/name");
+    std::filesystem::remove(target);
     const Ended failed = runCli({"-s", "10", "-f", "prometheus", "-o", q(metrics), q(target)});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(promtoolProblems(metrics), "");
     served = httpGet(metricsUrl);
     exporter.terminate();
     exporter.waitForFinished(5'000);
-    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + label + "} 0"), std::string::npos)
+    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\",fstype=\"unknown\"," + label + "} 0"),
+              std::string::npos)
         << served;
     EXPECT_EQ(served.find("dozozeda_rate_bytes_per_second"), std::string::npos);
 }

@@ -66,15 +66,15 @@ TEST(ReadHonesty, AFileJustWrittenIsReadFromTheDiskNotFromMemory)
     const TestPattern pattern = TestPattern::random(1);
     testsupport::writePatternFile(folder.file("source.dum"), pattern, kSize);
     // The real write path: a copy, fsynced, closed.
-    const std::string copy = measure::timeCopy(folder.file("source.dum"), folder.file("copy.dum")).copy;
+    const platform::ResolvedPath copy = measure::timeCopy(folder.at("source.dum"), folder.at("copy.dum")).copy;
 
     // The write left the file in memory: what a read must not be fooled by.
-    EXPECT_GE(platform::residentFraction(testsupport::Descriptor(copy).fd).value_or(-1), 0.99);
+    EXPECT_GE(platform::residentFraction(testsupport::Descriptor(copy.native()).fd).value_or(-1), 0.99);
 
     // The probe can tell: reading it the plain way asks the disk for (next
     // to) nothing.
     const std::int64_t beforePlain = readBytesSoFar();
-    EXPECT_EQ(testsupport::readFile(copy).size(), static_cast<std::size_t>(kSize));
+    EXPECT_EQ(testsupport::readFile(copy.native()).size(), static_cast<std::size_t>(kSize));
     EXPECT_LT(readBytesSoFar() - beforePlain, kSize / 20);
 
     // The timed read of the same file in the same state reaches the disk, and

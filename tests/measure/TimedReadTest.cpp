@@ -21,10 +21,16 @@
 
 using measure::CacheBypass;
 using measure::TestPattern;
-using measure::timeRead;
 using testsupport::errorOf;
 
 namespace {
+
+// The files here are the test's own, named as the system names them.
+measure::ReadTiming timeRead(const std::string& path, std::int64_t expectedBytes, const TestPattern& pattern,
+                             std::stop_token stop = {}, const measure::ReadProgress& progress = {})
+{
+    return measure::timeRead(platform::ResolvedPath::fromSystem(path), expectedBytes, pattern, std::move(stop), progress);
+}
 
 constexpr std::int64_t kBlock = platform::UncachedRead::kBlockSize;
 

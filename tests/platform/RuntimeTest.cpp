@@ -1,7 +1,9 @@
 #include "Clock.h"
 #include "NativeFile.h"
 #include "Paths.h"
+#include "PlatformError.h"
 #include "Runtime.h"
+#include "ShareAddress.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,19 +11,29 @@
 #include <filesystem>
 
 using namespace std::chrono_literals;
-using platform::normalizePosixPath;
 using platform::normalizeWindowsPath;
 
 namespace fs = std::filesystem;
 
-TEST(Paths, PosixTakesBothSeparatorsAndCollapsesRuns)
+// A local path is taken as the system reads it: on Linux a backslash is
+// part of a name, so "back\slash" is one folder, never "back/slash".
+TEST(Paths, ALocalPathIsTakenAsTheSystemReadsIt)
 {
-    EXPECT_EQ(normalizePosixPath("/mnt/share\\/dummyfile.dum"), "/mnt/share/dummyfile.dum");
-    EXPECT_EQ(normalizePosixPath("/mnt//share\\\\dir/"), "/mnt/share/dir/");
-    EXPECT_EQ(normalizePosixPath("//mnt/x"), "/mnt/x");
-    EXPECT_EQ(normalizePosixPath("relative\\dir"), "relative/dir");
-    // Spaces belong to the name: a path typed with spaces keeps them.
-    EXPECT_EQ(normalizePosixPath("  /tmp/x \\"), "  /tmp/x /");
+#ifdef _WIN32
+    EXPECT_EQ(platform::resolvePath("C:\\dir//sub\\/dummyfile.dum").native(), "C:\\dir\\sub\\dummyfile.dum");
+    // The long-path namespace typed into the box is a local path, and stays one.
+    EXPECT_EQ(platform::resolvePath("\\\\?\\C:\\dir").native(), "\\\\?\\C:\\dir");
+    EXPECT_EQ(platform::boxFolder("C:\\"), "C:\\");
+#else
+    for (const char* typed : {"/mnt/back\\slash", "relative\\dir", "  /tmp/x ", "\\mnt\\x", "///three/x"})
+        EXPECT_EQ(platform::resolvePath(typed).native(), typed);
+    // The box's closing backslash marks a folder and is no part of its name.
+    EXPECT_EQ(platform::resolvePath(platform::boxFolder("/mnt/back\\slash\\")).native(), "/mnt/back\\slash");
+#endif
+    const auto folder = platform::ResolvedPath::fromSystem(testsupport::TempFolder().path());
+    EXPECT_EQ(folder.child("dummyfile.dum").native().substr(0, folder.native().size()), folder.native());
+    for (const char* name : {"", ".", "..", "a/b", "../x"})
+        EXPECT_THROW(folder.child(name), platform::Error) << name;
 }
 
 TEST(Paths, WindowsKeepsTheUncPrefix)

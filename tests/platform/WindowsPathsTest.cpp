@@ -9,7 +9,9 @@
 #include "FileSystemObject.h"
 #include "NativeFile.h"
 #include "Paths.h"
+#include "PlatformError.h"
 #include "Runtime.h"
+#include "ShareAddress.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +32,12 @@ using testsupport::TempFolder;
 using testsupport::writeFile;
 
 namespace {
+
+// What a person types, as the program takes it.
+platform::ResolvedPath typed(const std::string& text)
+{
+    return platform::resolvePath(text);
+}
 
 std::wstring wide(const std::string& text)
 {
@@ -64,23 +72,23 @@ void roundTrip(const std::string& folder)
     ASSERT_TRUE(hide());
 
     FileSystemObject fso;
-    EXPECT_NO_THROW(fso.GetFolder(folder + "/\\"));
-    fso.CopyFile(source.path() + "\\/dummyfile.dum", folder + "\\/", true);
+    EXPECT_NO_THROW(fso.GetFolder(typed(folder + "/\\")));
+    fso.CopyFile(typed(source.path() + "\\/dummyfile.dum"), typed(folder + "\\/dummyfile.dum"), true);
     EXPECT_TRUE(existsOnDisk(file));
-    EXPECT_TRUE(fso.FileExists(folder + "//dummyfile.dum"));
-    EXPECT_EQ(platform::FileLen(folder + "\\\\dummyfile.dum"), static_cast<std::int64_t>(data.size()));
+    EXPECT_TRUE(fso.FileExists(typed(folder + "//dummyfile.dum")));
+    EXPECT_EQ(platform::FileLen(typed(folder + "\\\\dummyfile.dum")), static_cast<std::int64_t>(data.size()));
     EXPECT_EQ(readFile(file), data);
 
     // Replacing a hidden file is where CREATE_ALWAYS would refuse.
     ASSERT_TRUE(hide());
-    auto stream = fso.CreateTextFile(folder + "/\\dummyfile.dum", true);
+    auto stream = fso.CreateTextFile(typed(folder + "/\\dummyfile.dum"), true);
     stream->write("text");
     platform::release(stream);
     EXPECT_EQ(readFile(file), "text");
 
-    platform::DeleteFile(folder + "/\\dummyfile.dum");
+    platform::DeleteFile(typed(folder + "/\\dummyfile.dum"));
     EXPECT_FALSE(existsOnDisk(file));
-    EXPECT_EQ(errorOf([&] { platform::DeleteFile(folder + "//dummyfile.dum"); }),
+    EXPECT_EQ(errorOf([&] { platform::DeleteFile(typed(folder + "//dummyfile.dum")); }),
               "Cannot delete '" + file + "': No such file or directory");
 }
 
@@ -133,9 +141,9 @@ TEST(WindowsPaths, DriveFoldersWithNonAsciiNamesTakeEitherSeparator)
     TempFolder temp;
     const std::string folder = temp.path() + "/Übertragung-测试";
     ASSERT_TRUE(::CreateDirectoryW(wide(folder).c_str(), nullptr));
-    ASSERT_EQ(platform::normalizePath(folder).substr(1, 2), ":\\");
+    ASSERT_EQ(platform::normalizeWindowsPath(folder).substr(1, 2), ":\\");
     roundTrip(folder);
-    roundTrip(platform::normalizePath(folder));
+    roundTrip(platform::normalizeWindowsPath(folder));
 }
 
 // Needs a writable share: set DOZOZEDA_TEST_UNC_SHARE to "\\server\share"
@@ -147,7 +155,7 @@ TEST(WindowsPaths, UncFoldersTakeEitherSeparator)
         GTEST_SKIP() << "DOZOZEDA_TEST_UNC_SHARE names no share";
     const std::string folder = std::string(share) + "\\dozozeda-test-" + std::to_string(::GetCurrentProcessId());
     ASSERT_TRUE(::CreateDirectoryW(wide(folder).c_str(), nullptr)) << folder;
-    EXPECT_NO_THROW(FileSystemObject().GetFolder(share));
+    EXPECT_NO_THROW(FileSystemObject().GetFolder(typed(share)));
     roundTrip(folder);
     std::string slashed = folder;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
@@ -170,17 +178,37 @@ TEST(WindowsPaths, SmbAddressesReachTheSameShareAsItsUncPath)
     writeFile(source.file("dummyfile.dum"), "0123456789");
 
     FileSystemObject fso;
-    EXPECT_NO_THROW(fso.GetFolder(url + "\\"));
-    fso.CopyFile(source.file("dummyfile.dum"), url + "\\", true);
+    EXPECT_NO_THROW(fso.GetFolder(typed(url + "\\")));
+    fso.CopyFile(source.at("dummyfile.dum"), typed(url + "\\/dummyfile.dum"), true);
     EXPECT_EQ(readFile(folder + "\\dummyfile.dum"), "0123456789");
-    EXPECT_EQ(platform::FileLen(url + "\\/dummyfile.dum"), 10);
-    platform::DeleteFile(url + "\\/dummyfile.dum");
+    EXPECT_EQ(platform::FileLen(typed(url + "\\/dummyfile.dum")), 10);
+    platform::DeleteFile(typed(url + "\\/dummyfile.dum"));
     EXPECT_FALSE(existsOnDisk(folder + "\\dummyfile.dum"));
     EXPECT_TRUE(::RemoveDirectoryW(wide(folder).c_str()));
 
-    const std::string port = errorOf([] { FileSystemObject().GetFolder("smb://nas:1445/media\\"); });
+    const std::string port = errorOf([] { typed("smb://nas:1445/media\\"); });
     EXPECT_EQ(port, "Cannot reach smb://nas:1445/media through a Windows share path: it cannot name port 1445, only "
                     "the standard port 445");
+}
+
+// "\\\\?\\C:\\..." is the local drive, so a share address never becomes one;
+// typed as a path, it is the local path it names.
+TEST(WindowsPaths, AShareAddressNeverBecomesALocalDrive)
+{
+    TempFolder temp;
+    const std::string folder = backslashed(temp.path());
+    ASSERT_EQ(folder.substr(1, 2), ":\\");
+    std::string below = folder.substr(3);
+    std::replace(below.begin(), below.end(), '\\', '/');
+    for (const std::string& address : {"smb://?/" + folder.substr(0, 2) + "/" + below, "smb://%3F/C:/" + below,
+                                       "smb://?/UNC/localhost/C$/" + below, "smb://?/GLOBALROOT/Device/x",
+                                       "smb://./C:/" + below}) {
+        const std::string error = errorOf([&] { typed(address + "/"); });
+        EXPECT_TRUE(error.starts_with("Cannot use ")) << address << ": " << error;
+    }
+    const platform::ResolvedPath longPath = typed("\\\\?\\" + folder);
+    EXPECT_EQ(longPath.native(), "\\\\?\\" + folder);
+    EXPECT_NO_THROW(FileSystemObject().GetFolder(longPath));
 }
 
 TEST(WindowsPaths, AnUnreachableServerFailsInBoundedTime)
@@ -189,7 +217,7 @@ TEST(WindowsPaths, AnUnreachableServerFailsInBoundedTime)
     // Name resolution may stall; the test must not stall with it.
     auto outcome = std::make_shared<std::promise<std::string>>();
     auto result = outcome->get_future();
-    std::thread([outcome, folder] { outcome->set_value(errorOf([&] { FileSystemObject().GetFolder(folder); })); })
+    std::thread([outcome, folder] { outcome->set_value(errorOf([&] { FileSystemObject().GetFolder(typed(folder)); })); })
         .detach();
     ASSERT_EQ(result.wait_for(30s), std::future_status::ready) << "looking up " << folder << " hangs";
     const std::string error = result.get();
@@ -207,19 +235,19 @@ TEST(WindowsPaths, AFileHeldByAnotherProgramFailsTheCopyAtOnceAndIsLeftAlone)
         HeldFile holder(held);
         ASSERT_TRUE(holder.holding());
         // Looking at a held file only reads its attributes, which holding allows.
-        EXPECT_TRUE(fso.FileExists(held));
-        EXPECT_EQ(platform::FileLen(held), 4);
+        EXPECT_TRUE(fso.FileExists(typed(held)));
+        EXPECT_EQ(platform::FileLen(typed(held)), 4);
 
         const auto start = std::chrono::steady_clock::now();
-        const std::string into = errorOf([&] { fso.CopyFile(source.file("dummyfile.dum"), target.path() + "\\", true); });
+        const std::string into = errorOf([&] { fso.CopyFile(source.at("dummyfile.dum"), typed(held), true); });
         EXPECT_NE(into.find("'" + held + "': "), std::string::npos) << into;
-        const std::string from = errorOf([&] { fso.CopyFile(held, source.path() + "\\copy.dum", true); });
+        const std::string from = errorOf([&] { fso.CopyFile(typed(held), source.at("copy.dum"), true); });
         EXPECT_NE(from.find("'" + held + "': "), std::string::npos) << from;
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     }
     EXPECT_EQ(readFile(held), "held");
     EXPECT_FALSE(existsOnDisk(source.file("copy.dum")));
-    fso.CopyFile(source.file("dummyfile.dum"), target.path() + "\\", true);
+    fso.CopyFile(source.at("dummyfile.dum"), typed(held), true);
     EXPECT_EQ(readFile(held), "new");
 }
 

@@ -116,10 +116,11 @@ TEST_P(ReadBack, ACopyJustWrittenIsReadOverTheLinkNotFromMemory)
     const testsupport::TempFolder local;
     const TestPattern pattern = TestPattern::random(77);
     testsupport::writePatternFile(local.file("source.dum"), pattern, kSize);
-    const std::string copy = measure::timeCopy(local.file("source.dum"), env(GetParam().folderVariable)
-                                                                             + "/dozozeda-readback-"
-                                                                             + std::to_string(::getpid()) + ".dum")
-                                 .copy;
+    const platform::ResolvedPath copy =
+        measure::timeCopy(local.at("source.dum"),
+                          platform::ResolvedPath::fromSystem(env(GetParam().folderVariable))
+                              .child("dozozeda-readback-" + std::to_string(::getpid()) + ".dum"))
+            .copy;
 
     const ReceivingClock clock;
     const measure::ReadTiming timing = [&] {
@@ -133,7 +134,7 @@ TEST_P(ReadBack, ACopyJustWrittenIsReadOverTheLinkNotFromMemory)
     EXPECT_TRUE(read.belowTheLink()) << read.bytesPerSecond * 8 / 1e6 << " Mbit/s";
     EXPECT_TRUE(read.crossedIt()) << read.received << " bytes received";
 
-    const int fd = ::open(copy.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(copy.native().c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     const auto buffer = std::make_unique<char[]>(4 << 20);
     OverTheLink pass{};

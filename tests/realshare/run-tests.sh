@@ -4,7 +4,8 @@
 # Serves the shares at 100 Mbit/s, runs the test program against them with
 # their folders in its environment (see share.sh's env file, plus
 # DOZOZEDA_SHARE_STATE for the test's own calls to share.sh), and takes them
-# down again whatever happens. With --gvfs, gvfs mounts `data` as well and its
+# down again whatever happens. It sees no other smbnetfs mount of this
+# machine (see below). With --gvfs, gvfs mounts `data` as well and its
 # env file is added (XDG_RUNTIME_DIR, GVFS_SHARE). Exits 77, which ctest
 # reports as skipped, when this machine cannot host the shares; otherwise with
 # the program's status.
@@ -35,7 +36,17 @@ source "$state/env"
 ((${#gvfs[@]} == 0)) || source "$state/gvfs-env"
 set +a
 export DOZOZEDA_SHARE_STATE=$state
+# Without --gvfs, no desktop's gvfs either: the lookup sees an empty folder.
+if ((${#gvfs[@]} == 0)); then
+    export XDG_RUNTIME_DIR=$state/no-gvfs
+    mkdir -p "$XDG_RUNTIME_DIR"
+fi
 
+# The program runs in a mount namespace of its own in which every smbnetfs
+# mount but this share's is gone: another one (a second harness, a user's)
+# serves any address, its own server of the same address included, and the
+# program would be right to use it. What the program mounts or unmounts
+# through share.sh stays in its namespace too.
 rc=0
-"$@" || rc=$?
+unshare --mount --propagation private -- "$here/own-mounts-only.sh" "$SHARE_MOUNT" "$@" || rc=$?
 exit "$rc"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ResolvedPath.h"
+
 #include <exception>
 #include <string>
 
@@ -17,6 +19,9 @@ public:
 
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // The same, as the file operations take them.
+    platform::ResolvedPath here() const { return platform::ResolvedPath::fromSystem(m_path); }
+    platform::ResolvedPath at(const std::string& name) const { return platform::ResolvedPath::fromSystem(file(name)); }
 
 private:
     std::string m_path;
