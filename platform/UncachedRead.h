@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -81,5 +82,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+#ifdef __linux__
+// For tests: called between the first open and the O_DIRECT one, where
+// another program could put a different file under the name.
+void setBeforeDirectReopen(std::function<void()> hook);
+#endif
 
 } // namespace platform

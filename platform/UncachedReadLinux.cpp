@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 namespace platform {
@@ -19,6 +20,8 @@ namespace {
 // Used where statx cannot tell the alignment O_DIRECT wants: the page size,
 // and every block device's logical block size up to it.
 constexpr std::size_t kDefaultAlignment = 4096;
+
+std::function<void()> beforeDirectReopen;
 
 int openFile(const std::string& path, int flags)
 {
@@ -85,6 +88,8 @@ struct UncachedRead::Impl {
     // Returns false when the file system will not read that way.
     bool goDirect(const struct stat& plain)
     {
+        if (beforeDirectReopen)
+            beforeDirectReopen();
         const int direct = openFile(path, O_DIRECT);
         if (direct < 0) {
             if (refusesDirectIo(errno))
@@ -118,6 +123,11 @@ struct UncachedRead::Impl {
         return true;
     }
 };
+
+void setBeforeDirectReopen(std::function<void()> hook)
+{
+    beforeDirectReopen = std::move(hook);
+}
 
 UncachedRead::UncachedRead(const std::string& path)
     : m_impl(std::make_unique<Impl>())

@@ -36,7 +36,8 @@ Ended runProgram(const QString& program, const QStringList& args, const std::map
         while (process.state() == QProcess::Running && !whileRunning(process.processId()))
             process.waitForFinished(50);
     }
-    if (!process.waitForFinished(180'000)) {
+    // Qt answers false for a process that has finished already.
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(180'000)) {
         process.kill();
         process.waitForFinished();
         ended.err = QStringLiteral("did not end within three minutes");

@@ -6,12 +6,14 @@
 #include "CliRunner.h"
 #include "TempFolder.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -117,21 +119,38 @@ void expectHonestReads(const QJsonObject& result, const char* client)
 
 TEST_F(RealShareCli, WritesAndReadsThroughTheMountAndThroughATypedAddressAndLeaveNothing)
 {
-    const Ended mounted = run({"-s", "10", "-n", "2", "--read", "-f", "json", q(data)});
+    const Ended mounted = run({"-s", "10", "-n", "2", "--read", "--require-network", "-f", "json", q(data)});
     ASSERT_EQ(mounted.status, 0) << mounted.err.toStdString();
     EXPECT_EQ(schemaProblems(mounted.out), "");
-    expectHonestReads(jsonOf(mounted.out), "smbnetfs");
+    const QJsonObject result = jsonOf(mounted.out);
+    expectHonestReads(result, "smbnetfs");
+    EXPECT_EQ(result["parameters"]["target_file_system"]["type"].toString(), "fuse.smbnetfs");
+    EXPECT_TRUE(result["parameters"]["target_file_system"]["network"].toBool());
     EXPECT_EQ(entryCount(dataServer), 0);
 
-    // Only gvfs can serve the address now.
+    // Only gvfs can serve the address now. Every user of the machine can
+    // read a process's arguments, so the password leaves them at once.
     ASSERT_TRUE(share({"smbnetfs", "off"}));
     const QString address = "smb://root:Hunter2@" + q(serverIp) + "/data";
-    const Ended typed = run({"-s", "10", "-n", "1", "--read", "-f", "jsonl", address});
+    QStringList titles;
+    const Ended typed = run({"-s", "10", "-n", "1", "--read", "-f", "jsonl", address}, [&](qint64 pid) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly))
+            titles << QString::fromUtf8(cmdline.readAll().replace('\0', ' '));
+        return false;
+    });
     ASSERT_EQ(typed.status, 0) << typed.err.toStdString();
     const QJsonObject line = jsonOf(typed.out);
     EXPECT_EQ(line["parameters"]["target"].toString(), "smb://root@" + q(serverIp) + "/data");
+    EXPECT_EQ(line["parameters"]["target_file_system"]["type"].toString(), "fuse.gvfsd-fuse");
     expectHonestReads(line, "gvfs");
     EXPECT_FALSE(typed.out.contains("Hunter2") || typed.err.contains("Hunter2"));
+    // The first look may come before the program has started to run.
+    const auto hidden = std::find_if(titles.begin(), titles.end(),
+                                     [&](const QString& title) { return title.contains("smb://root@" + q(serverIp)); });
+    ASSERT_NE(hidden, titles.end()) << titles.join('\n').toStdString();
+    EXPECT_TRUE(std::none_of(hidden, titles.end(), [](const QString& title) { return title.contains("Hunter2"); }))
+        << titles.join('\n').toStdString();
     EXPECT_EQ(entryCount(dataServer), 0);
     EXPECT_EQ(entryCount(tmp.path()), 0);
 }
@@ -216,4 +235,58 @@ TEST_F(RealShareCli, CtrlCWhileReadingBackStopsTheReadAndRemovesTheCopy)
         << ended.out.toStdString();
     EXPECT_EQ(entryCount(dataServer), 0);
     EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+// When smbnetfs goes away its mount point is an empty local folder. A timer
+// must not measure that disk as the share: --require-network refuses it
+// before anything is written, and without it the output says what it is.
+TEST_F(RealShareCli, AVanishedMountIsNoShareWithRequireNetwork)
+{
+    ASSERT_TRUE(share({"smbnetfs", "off"}));
+    fs::create_directories(data);
+    const Ended refused = run({"-s", "10", "-n", "1", "--require-network", "-f", "json", q(data)});
+    EXPECT_EQ(refused.status, 1);
+    const QJsonObject result = jsonOf(refused.out);
+    EXPECT_EQ(result["error"]["stage"].toString(), "precheck");
+    EXPECT_FALSE(result["parameters"]["target_file_system"]["network"].toBool(true));
+    EXPECT_TRUE(refused.err.contains("is on a local file system")) << refused.err.toStdString();
+    EXPECT_EQ(entryCount(data), 0);
+
+    const Ended measured = run({"-s", "10", "-n", "1", "-f", "json", q(data)});
+    EXPECT_EQ(measured.status, 0);
+    const QJsonObject local = jsonOf(measured.out);
+    EXPECT_FALSE(local["parameters"]["target_file_system"]["network"].toBool(true));
+    fs::remove_all(env("SHARE_MOUNT") + "/" + serverIp);
+}
+
+// A share mounted at a folder whose path holds a backslash, with a local
+// folder beside it spelled with a slash there: the address leads to the
+// share, never to the lookalike. In a mount namespace of its own, where
+// smbnetfs is mounted only there.
+TEST_F(RealShareCli, AShareMountedAtAPathWithABackslashIsFoundThere)
+{
+    const testsupport::TempFolder folders;
+    const std::string mountPoint = folders.path() + "/a\\b/mnt";
+    const std::string lookalike = folders.path() + "/a/b/mnt/" + serverIp + "/data";
+    fs::create_directories(mountPoint);
+    fs::create_directories(lookalike);
+    std::int64_t seenOnServer = -1;
+    const Ended ended = runProgram(
+        QStringLiteral("unshare"),
+        {"--mount", "--propagation", "private", "--", "sh", "-c",
+         "mount --bind \"$1\" \"$2\" && umount -l \"$1\" && shift 2 && exec \"$@\"", "sh", q(env("SHARE_MOUNT")),
+         q(mountPoint), QStringLiteral(DOZOZEDA_CLI), "-s", "30", "-n", "1", "-f", "json", "smb://" + q(serverIp) + "/data"},
+        // No gvfs: smbnetfs is to serve the address.
+        {{QStringLiteral("TMPDIR"), q(tmp.path())}, {QStringLiteral("XDG_RUNTIME_DIR"), q(folders.path())}},
+        [&](qint64) {
+            seenOnServer = std::max(seenOnServer, serverFileSize(dataServer));
+            return false;
+        });
+    ASSERT_EQ(ended.status, 0) << ended.err.toStdString();
+    const QJsonObject result = jsonOf(ended.out);
+    EXPECT_EQ(result["parameters"]["target_file_system"]["type"].toString(), "fuse.smbnetfs");
+    EXPECT_LT(result["summary"]["write"]["bytes_per_second"]["median"].toDouble(), kLinkBytesPerSecond);
+    EXPECT_GT(seenOnServer, 0) << "the copy never reached the server";
+    EXPECT_EQ(entryCount(lookalike), 0);
+    EXPECT_EQ(entryCount(dataServer), 0);
 }

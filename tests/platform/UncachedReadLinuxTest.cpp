@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <sys/mount.h>
+
+#include <filesystem>
 
 using platform::ReadBypass;
 using platform::UncachedRead;
@@ -44,4 +47,32 @@ TEST(UncachedRead, WhereThePagesCannotBeDroppedItGoesDirectOrSaysSo)
         EXPECT_TRUE(read == content) << folder;
     }
     ::umount2(ramfs.path().c_str(), MNT_DETACH);
+}
+
+// The file opened again to be read directly must be the one whose cache was
+// just dropped; another file put under the name meanwhile is not read.
+TEST(UncachedRead, AFileReplacedBeforeTheDirectOpenIsNotRead)
+{
+    const testsupport::TempFolder folder;
+    const std::string path = folder.file("copy.dum");
+    testsupport::writeFile(path, std::string(1 << 20, 'X'));
+    testsupport::writeFile(folder.file("other.dum"), std::string(1 << 20, 'Y'));
+    {
+        const testsupport::Descriptor direct(path);
+        if (::fcntl(direct.fd, F_SETFL, O_DIRECT) != 0)
+            GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
+    }
+    // Locked pages survive the advice to drop them, so the read goes direct.
+    const testsupport::Descriptor held(path);
+    void* pages = ::mmap(nullptr, 1 << 20, PROT_READ, MAP_SHARED, held.fd, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    if (::mlock(pages, 1 << 20) != 0) {
+        ::munmap(pages, 1 << 20);
+        GTEST_SKIP() << "cannot lock pages in memory (RLIMIT_MEMLOCK)";
+    }
+    platform::setBeforeDirectReopen([&] { std::filesystem::rename(folder.file("other.dum"), path); });
+    const std::string error = testsupport::errorOf([&] { UncachedRead file(path); });
+    platform::setBeforeDirectReopen({});
+    ::munmap(pages, 1 << 20);
+    EXPECT_EQ(error, "Cannot read '" + path + "': the file was replaced while it was being opened");
 }

@@ -572,10 +572,14 @@ cmd_readonly() {
         small) dir=$SMALL_DIR ;;
         *) die "readonly: share must be data or small" ;;
     esac
+    # In smbd's own mount namespace: a test may call this from a private one
+    # (run-tests.sh runs them so), where a remount would not reach smbd.
+    local in_server=(nsenter --mount="/proc/$SMBD_PID/ns/mnt")
+    pid_is_ours "$SMBD_PID" "$SERVER_NS" smbd || die "readonly: smbd is not running"
     case $mode in
-        on) mount -o remount,bind,ro "$dir" ||
+        on) "${in_server[@]}" mount -o remount,bind,ro "$dir" ||
                 die "readonly: cannot remount $dir (a file still open for writing?)" ;;
-        off) mount -o remount,bind,rw "$dir" ;;
+        off) "${in_server[@]}" mount -o remount,bind,rw "$dir" ;;
         *) die "readonly: on or off" ;;
     esac
 }
