@@ -140,7 +140,7 @@ std::optional<std::string> checkTarget(const std::string& target)
     }
 }
 
-std::string resultText(const Report& report, const Options& options, bool newFile)
+std::string resultText(const Report& report, const Options& options)
 {
     switch (options.format) {
     case Format::Text:
@@ -155,7 +155,7 @@ std::string resultText(const Report& report, const Options& options, bool newFil
     case Format::JsonLines:
         return jsonReport(report, false);
     case Format::Csv:
-        return (newFile ? csvHeader() : "") + csvRows(report);
+        return csvRows(report);
     case Format::Prometheus:
         break;
     }
@@ -242,11 +242,13 @@ int runProgram(const std::vector<std::string>& args)
     const bool streamed = options.format == Format::Text && !file;
     if (!keepFile && !streamed) {
         try {
-            const std::string text = resultText(report, options, !file || file->isNew());
+            const std::string text = resultText(report, options);
+            // Whether a history already has its header is known only under its lock.
+            const std::string header = options.format == Format::Csv ? csvHeader() : std::string();
             if (file)
-                file->commit(text);
+                file->commit(text, header);
             else
-                writeOut(text);
+                writeOut(header + text);
         } catch (const std::exception& error) {
             say(error.what());
             outputFailed = true;
