@@ -38,6 +38,10 @@ public:
     // own. Throws platform::Error.
     void commit(const std::string& text, const std::string& header = {});
 
+    // What puts an append on a line of its own after the file's last byte:
+    // a run killed mid-write, or another program, may have left one open.
+    static std::string lineEndAfter(char last, const std::string& text);
+
 private:
     enum class Way { Rename, LockedAppend, Through };
 

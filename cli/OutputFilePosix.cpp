@@ -73,18 +73,6 @@ std::string linkedFile(const std::string& path)
     platform::throwError("follow the links of", path, std::errc::too_many_symbolic_link_levels);
 }
 
-// What puts the next row on a line of its own after the file's last byte:
-// a run that was killed mid-write, or another program, may have left one open.
-std::string lineEndAfter(char last, const std::string& text)
-{
-    if (last == '\n')
-        return {};
-    // Cut between the CR and LF of a CSV row.
-    if (last == '\r')
-        return "\n";
-    return text.ends_with("\r\n") ? "\r\n" : "\n";
-}
-
 void appendLocked(int fd, const std::string& text, const std::string& header, const std::string& path)
 {
     // Held from the look at the file's end to the end of the write: another
@@ -106,7 +94,7 @@ void appendLocked(int fd, const std::string& text, const std::string& header, co
         char last = '\n';
         if (::pread(fd, &last, 1, st.st_size - 1) < 0)
             platform::throwSystemError("read", path);
-        block = lineEndAfter(last, text);
+        block = OutputFile::lineEndAfter(last, text);
     }
     block += text;
     try {
