@@ -230,10 +230,15 @@ removed after each run; the local test file lives in the temporary folder.
                         cannot shrink) or x (the window's file, all 'X')
       --units=iec|si    text rates in MiB/s (default) or MB/s
   -f, --format=FORMAT   text (default), json, jsonl, csv or prometheus
-  -o, --output=FILE     write the result to FILE instead of standard output;
-                        replaced as a whole, or with --append added to
-  -a, --append          add to FILE: a history in jsonl or csv (the CSV
-                        header only when the file is new)
+  -o, --output=FILE     write the result to FILE instead of standard output
+                        ('-'): a file is replaced as a whole (through a link,
+                        the file it names), a FIFO, a device or the file
+                        standard output goes to is written to as it is, and
+                        a folder is refused
+  -a, --append          add to FILE: a history in jsonl or csv, locked while
+                        a run appends, each run on a line of its own, the CSV
+                        header only into an empty file; a failed append is
+                        cut off again
   -q, --quiet           no progress and no text result; errors still shown
   -h, --help            show this help and exit
   -V, --version         show the version and exit
