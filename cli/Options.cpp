@@ -84,8 +84,12 @@ void apply(Options& options, const OptionSpec& spec, const std::string& value)
         options.format = oneOf<Format>(name, value,
                                        {{"text", Format::Text}, {"json", Format::Json}, {"jsonl", Format::JsonLines},
                                         {"csv", Format::Csv}, {"prometheus", Format::Prometheus}});
-    else if (name == "output")
+    else if (name == "output") {
+        // An empty name is a slip (an unset variable), not standard output.
+        if (value.empty())
+            throw UsageError("--output needs a file name, or '-' for standard output");
         options.output = value;
+    }
     else if (name == "append")
         options.append = true;
     else if (name == "quiet")
@@ -105,59 +109,91 @@ void check(Options& options)
         throw UsageError("--append keeps a history in JSON Lines or CSV: give --format jsonl or --format csv");
 }
 
-} // namespace
-
-CommandLine parseCommandLine(const std::vector<std::string>& args)
-{
-    // Either asks for nothing to be done, whatever else is on the line.
-    for (const std::string& arg : args) {
-        if (arg == "--")
-            break;
-        if (arg == "--help" || arg == "-h")
-            return {CommandLine::Request::Help, {}};
-        if (arg == "--version" || arg == "-V")
-            return {CommandLine::Request::Version, {}};
-    }
-    CommandLine line;
+// One pass over the arguments as getopt reads them, before any value is
+// judged: short flags combine (-rq), a value is attached (-s50, --size=50,
+// -o-) or the next argument whatever it looks like (-o --help is a file).
+struct Tokens {
+    std::vector<std::pair<const OptionSpec*, std::string>> options;
     std::vector<std::string> operands;
+    // The first argument that could not be read; kept rather than thrown, so
+    // that a --help further on is still seen.
+    std::optional<std::string> error;
+};
+
+Tokens tokenize(const std::vector<std::string>& args)
+{
+    Tokens tokens;
+    const auto fail = [&](const std::string& error) {
+        if (!tokens.error)
+            tokens.error = error;
+    };
+    const auto take = [&](const OptionSpec& spec, std::optional<std::string> attached, std::size_t& i) {
+        if (attached)
+            tokens.options.emplace_back(&spec, std::move(*attached));
+        else if (i + 1 < args.size())
+            tokens.options.emplace_back(&spec, args[++i]);
+        else
+            fail("option '--" + std::string(spec.longName) + "' needs a value");
+    };
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+            tokens.operands.push_back(arg);
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        const OptionSpec* spec = nullptr;
-        std::optional<std::string> attached;
-        if (arg[1] == '-') {
-            const auto equals = arg.find('=');
-            spec = findLong(std::string_view(arg).substr(2, equals == std::string::npos ? equals : equals - 2));
+        } else if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            const OptionSpec* spec =
+                findLong(std::string_view(arg).substr(2, equals == std::string::npos ? equals : equals - 2));
+            std::optional<std::string> attached;
             if (equals != std::string::npos)
                 attached = arg.substr(equals + 1);
-        } else {
-            spec = findShort(arg[1]);
-            if (arg.size() > 2)
-                attached = arg.substr(2);
-        }
-        if (!spec || (attached && !spec->takesValue && arg[1] != '-'))
-            throw UsageError("unknown option '" + arg + "'");
-        if (attached && !spec->takesValue)
-            throw UsageError("option '--" + std::string(spec->longName) + "' takes no value");
-        std::string value;
-        if (spec->takesValue) {
-            if (attached)
-                value = *attached;
-            else if (i + 1 < args.size())
-                value = args[++i];
+            if (!spec)
+                fail("unknown option '" + arg.substr(0, equals) + "'");
+            else if (spec->takesValue)
+                take(*spec, std::move(attached), i);
+            else if (attached)
+                fail("option '--" + std::string(spec->longName) + "' takes no value");
             else
-                throw UsageError("option '--" + std::string(spec->longName) + "' needs a value");
+                tokens.options.emplace_back(spec, std::string());
+        } else {
+            for (std::size_t at = 1; at < arg.size(); ++at) {
+                const OptionSpec* spec = findShort(arg[at]);
+                if (!spec) {
+                    // A byte of a longer UTF-8 character is shown in its word.
+                    fail("unknown option '"
+                         + (static_cast<unsigned char>(arg[at]) < 0x80 ? std::string{'-', arg[at]} : arg) + "'");
+                } else if (!spec->takesValue) {
+                    tokens.options.emplace_back(spec, std::string());
+                } else {
+                    take(*spec, at + 1 < arg.size() ? std::optional(arg.substr(at + 1)) : std::nullopt, i);
+                    break;
+                }
+            }
         }
-        apply(line.options, *spec, value);
     }
+    return tokens;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args)
+{
+    Tokens tokens = tokenize(args);
+    // Either asks for nothing to be done, whatever else is on the line.
+    for (const auto& [spec, value] : tokens.options) {
+        if (spec->longName == "help")
+            return {CommandLine::Request::Help, {}};
+        if (spec->longName == "version")
+            return {CommandLine::Request::Version, {}};
+    }
+    if (tokens.error)
+        throw UsageError(*tokens.error);
+    CommandLine line;
+    for (const auto& [spec, value] : tokens.options)
+        apply(line.options, *spec, value);
+    const std::vector<std::string>& operands = tokens.operands;
     if (operands.empty())
         throw UsageError("no target folder given");
     if (operands.size() > 1)
@@ -200,10 +236,15 @@ file lives in the temporary folder. Every result names TARGET's file system.
                         cannot shrink) or x (the window's file, all 'X')
       --units=iec|si    text rates in MiB/s (default) or MB/s
   -f, --format=FORMAT   text (default), json, jsonl, csv or prometheus
-  -o, --output=FILE     write the result to FILE instead of standard output;
-                        replaced as a whole, or with --append added to
-  -a, --append          add to FILE: a history in jsonl or csv (the CSV
-                        header only when the file is new)
+  -o, --output=FILE     write the result to FILE instead of standard output
+                        ('-'): a file is replaced as a whole (through a link,
+                        the file it names), a FIFO, a device or the file
+                        standard output goes to is written to as it is, and
+                        a folder is refused
+  -a, --append          add to FILE: a history in jsonl or csv, locked while
+                        a run appends, each run on a line of its own, the CSV
+                        header only into an empty file; a failed append is
+                        cut off again
   -q, --quiet           no progress and no text result; errors still shown
       --require-network fail before writing anything when TARGET is on a
                         local file system or on the temporary folder's

@@ -7,15 +7,22 @@ namespace cli {
 
 // The file a result goes to with --output. Opened before anything is
 // measured, so a file that cannot be written costs no run.
+//
+// Only a regular file is replaced or appended to as below. A FIFO, a device,
+// a pipe, the console, or the file that is this process's standard output
+// or error is written to as it is, like standard output: renaming over it
+// would take it away from whoever reads it. A folder is refused.
 class OutputFile {
 public:
     enum class Mode {
         // Written to a temporary file beside it, then renamed over it: a
         // reader (node_exporter's textfile collector, a script) never sees
         // half a result. The temporary name does not end like the file's.
+        // A link is followed: its target is replaced and the link stays.
         Replace,
-        // Added to the end in one write, so that two runs appending to one
-        // history at once do not mix their lines.
+        // Added to the end while the file is locked, so that runs appending
+        // to one history at once neither mix their lines nor each take the
+        // file for new. A failed append is cut off again.
         Append,
     };
 
@@ -25,17 +32,26 @@ public:
     // Removes a temporary file that was never committed.
     ~OutputFile();
 
-    // Whether the file held nothing when opened: a history's header goes
-    // only into a new file.
-    bool isNew() const { return m_new; }
-    // Throws platform::Error.
-    void commit(const std::string& text);
+    // Writes `header` before `text` when the file is replaced or holds
+    // nothing yet, which only the commit can tell: another run may have
+    // appended since the file was opened. An append starts on a line of its
+    // own. Throws platform::Error.
+    void commit(const std::string& text, const std::string& header = {});
+
+    // What puts an append on a line of its own after the file's last byte:
+    // a run killed mid-write, or another program, may have left one open.
+    static std::string lineEndAfter(char last, const std::string& text);
 
 private:
+    enum class Way { Rename, LockedAppend, Through };
+
     std::string m_path;
+    // What the rename replaces: the path with its links followed.
+    std::string m_target;
     std::string m_temporary;
     std::intptr_t m_handle;
-    bool m_new = true;
+    Mode m_mode;
+    Way m_way = Way::Rename;
 };
 
 } // namespace cli

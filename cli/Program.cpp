@@ -180,7 +180,7 @@ bool checkFileSystem(const platform::ResolvedPath& target, const platform::Resol
     return false;
 }
 
-std::string resultText(const Report& report, const Options& options, bool newFile)
+std::string resultText(const Report& report, const Options& options)
 {
     switch (options.format) {
     case Format::Text:
@@ -195,7 +195,7 @@ std::string resultText(const Report& report, const Options& options, bool newFil
     case Format::JsonLines:
         return jsonReport(report, false);
     case Format::Csv:
-        return (newFile ? csvHeader() : "") + csvRows(report);
+        return csvRows(report);
     case Format::Prometheus:
         break;
     }
@@ -281,11 +281,13 @@ int runProgram(const std::vector<std::string>& args)
     const bool streamed = options.format == Format::Text && !file;
     if (!keepFile && !streamed) {
         try {
-            const std::string text = resultText(report, options, !file || file->isNew());
+            const std::string text = resultText(report, options);
+            // Whether a history already has its header is known only under its lock.
+            const std::string header = options.format == Format::Csv ? csvHeader() : std::string();
             if (file)
-                file->commit(text);
+                file->commit(text, header);
             else
-                writeOut(text);
+                writeOut(header + text);
         } catch (const std::exception& error) {
             say(error.what());
             outputFailed = true;

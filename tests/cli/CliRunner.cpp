@@ -11,15 +11,17 @@
 namespace clitest {
 
 Ended runCli(const QStringList& args, const std::map<QString, QString>& environment,
-             const std::function<bool(qint64 pid)>& whileRunning)
+             const std::function<bool(qint64 pid)>& whileRunning, const std::function<void()>& inChild)
 {
-    return runProgram(QStringLiteral(DOZOZEDA_CLI), args, environment, whileRunning);
+    return runProgram(QStringLiteral(DOZOZEDA_CLI), args, environment, whileRunning, inChild);
 }
 
 Ended runProgram(const QString& program, const QStringList& args, const std::map<QString, QString>& environment,
-                 const std::function<bool(qint64 pid)>& whileRunning)
+                 const std::function<bool(qint64 pid)>& whileRunning, const std::function<void()>& inChild)
 {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : environment)
         env.insert(name, value);
@@ -99,6 +101,18 @@ std::vector<QStringList> csvRecords(const std::string& path)
     for (const QJsonValue& record : QJsonDocument::fromJson(result.out).array())
         records.push_back(record.toVariant().toStringList());
     return records;
+}
+
+std::vector<QJsonObject> jsonLines(const std::string& path)
+{
+    const PythonResult result = python(QStringLiteral("import json, sys\n"
+                                                      "lines = open(sys.argv[1], newline='').read().split('\\n')\n"
+                                                      "print(json.dumps([json.loads(x) for x in lines if x]))"),
+                                       {QString::fromStdString(path)});
+    std::vector<QJsonObject> values;
+    for (const QJsonValue& value : QJsonDocument::fromJson(result.out).array())
+        values.push_back(value.toObject());
+    return values;
 }
 
 std::string httpGet(const QString& url)

@@ -23,13 +23,15 @@ struct Ended {
 
 // Runs the program with these arguments and extra environment, waiting for
 // its end. `whileRunning`, when given, is called with the process id once
-// it has started and again every 50 ms until it returns true.
+// it has started and again every 50 ms until it returns true. `inChild`
+// runs in the child just before the program starts (async-signal-safe
+// calls only: limits, signal dispositions, descriptors).
 Ended runCli(const QStringList& args, const std::map<QString, QString>& environment = {},
-             const std::function<bool(qint64 pid)>& whileRunning = {});
+             const std::function<bool(qint64 pid)>& whileRunning = {}, const std::function<void()>& inChild = {});
 // The same for another program, which may start dozozeda-cli (DOZOZEDA_CLI)
 // itself, in surroundings of its making.
 Ended runProgram(const QString& program, const QStringList& args, const std::map<QString, QString>& environment = {},
-                 const std::function<bool(qint64 pid)>& whileRunning = {});
+                 const std::function<bool(qint64 pid)>& whileRunning = {}, const std::function<void()>& inChild = {});
 
 // The JSON object of a --format json or one --format jsonl line; empty
 // when it is not one.
@@ -42,6 +44,10 @@ std::string schemaProblems(const QString& json);
 // The records of a CSV file as Python's csv module reads them: a reader
 // that is not ours, so it shares none of our mistakes.
 std::vector<QStringList> csvRecords(const std::string& path);
+
+// The values of a JSON Lines file as Python's json module reads them, one
+// per line; empty when any line is not one.
+std::vector<QJsonObject> jsonLines(const std::string& path);
 
 // The body of an HTTP GET, by Python's urllib; empty when nothing answered.
 std::string httpGet(const QString& url);

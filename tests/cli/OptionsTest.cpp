@@ -36,11 +36,18 @@ TEST(Options, WithoutOptionsItIsThreeRunsOfOneHundredMebibytesOfRandomDataWritte
     EXPECT_EQ(options.units, cli::Units::Binary);
 }
 
-TEST(Options, ValuesCanBeAttachedOrFollowAndTheLastOneCounts)
+TEST(Options, ValuesCanBeAttachedOrFollowShortFlagsCombineAndTheLastOneCounts)
 {
     for (const Args& args : {Args{"--size=20", "x"}, Args{"--size", "20", "x"}, Args{"-s20", "x"},
-                             Args{"-s", "20", "x"}, Args{"-s", "50", "x", "--size=20"}})
+                             Args{"-s", "20", "x"}, Args{"-s", "50", "x", "--size=20"}, Args{"-rs20", "x"},
+                             Args{"-qrs", "20", "x"}})
         EXPECT_EQ(parsed(args).sizeMiB, 20) << testing::PrintToString(args);
+    const cli::Options cluster = parsed({"-qrn3", "x"});
+    EXPECT_TRUE(cluster.quiet && cluster.read);
+    EXPECT_EQ(cluster.repeats, 3);
+    // A value is taken as it stands, even when it looks like an option.
+    EXPECT_EQ(parsed({"-qo-", "x"}).output, "");
+    EXPECT_EQ(parsed({"-o", "-rq", "x"}).output, "-rq");
     const cli::Options options = parsed({"-r", "-q", "-n", "7", "--warmup", "2", "--pattern=x", "--units", "si",
                                          "-f", "csv", "-o", "h.csv", "-a", "\\\\nas\\share"});
     EXPECT_TRUE(options.read && options.quiet && options.append);
@@ -60,10 +67,14 @@ TEST(Options, AfterADoubleDashATargetMayStartWithADashAndSpacesAroundItAreNoPart
     EXPECT_EQ(parsed({"-o", "-", "x"}).output, "");
 }
 
-TEST(Options, HelpAndVersionAskForNothingElse)
+TEST(Options, HelpAndVersionAskForNothingElseWhereTheyStandAsOptions)
 {
-    EXPECT_EQ(parseCommandLine({"x", "--size=1", "--help"}).request, CommandLine::Request::Help);
+    EXPECT_EQ(parseCommandLine({"x", "--size=1", "--bogus", "--help"}).request, CommandLine::Request::Help);
+    EXPECT_EQ(parseCommandLine({"-rh", "x"}).request, CommandLine::Request::Help);
     EXPECT_EQ(parseCommandLine({"-V"}).request, CommandLine::Request::Version);
+    EXPECT_EQ(parsed({"--output", "--help", "x"}).output, "--help");
+    EXPECT_EQ(parsed({"-o", "-V", "x"}).output, "-V");
+    EXPECT_EQ(parsed({"--", "--version"}).target, "--version");
 }
 
 TEST(Options, LinesThatCannotBeRunAreRefusedWithTheReason)
@@ -73,7 +84,8 @@ TEST(Options, LinesThatCannotBeRunAreRefusedWithTheReason)
         {{"   "}, "empty"},
         {{"a", "b"}, "'b' is one too many"},
         {{"--bogus", "x"}, "unknown option '--bogus'"},
-        {{"-rq", "x"}, "unknown option '-rq'"},
+        {{"-rx", "x"}, "unknown option '-x'"},
+        {{"-o", "", "x"}, "--output needs a file name"},
         {{"--read=yes", "x"}, "takes no value"},
         {{"x", "--size"}, "needs a value"},
         {{"--size=9", "x"}, "from 10 to 16384"},

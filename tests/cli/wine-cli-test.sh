@@ -2,8 +2,9 @@
 # dozozeda-cli.exe under Wine, run as a Windows user would from a console:
 # writes and reads into the UNC share that scripts/windows-tests.sh serves,
 # with its exit statuses, JSON checked against the documented schema, the
-# read's fallback, a file replaced
-# and a history appended to, and a Unicode folder name through wmain.
+# read's fallback, a file replaced, NUL written through, a folder refused,
+# histories appended to (one at a time, and four at once), and a Unicode
+# folder name through wmain.
 #
 #   wine-cli-test.sh WINE EXE SCHEMA
 # Needs the environment of scripts/windows-tests.sh (WINEPREFIX,
@@ -81,18 +82,47 @@ cli -s 10 -n 1 "$share\\missing"
 check "a missing folder exits 1" [ "$status" = 1 ]
 check "a missing folder is a path error" grep -q "Path error!" "$work/err"
 
+windows_path() { # the path Wine's Z: drive gives a Linux path
+    printf 'Z:%s' "${1//\//\\}"
+}
+
 for _ in 1 2; do
-    cli -s 10 -n 1 -f prometheus -o 'Z:'"${work//\//\\}"'\metrics.prom' "$share"
+    cli -s 10 -n 1 -f prometheus -o "$(windows_path "$work/metrics.prom")" "$share"
     check "a metrics file is written" [ "$status" = 0 ]
 done
 check "the metrics file was replaced whole" [ "$(ls "$work" | grep -c metrics)" = 1 ]
 check "it holds one success sample" [ "$(grep -c '^dozozeda_last_run_success{.*} 1$' "$work/metrics.prom")" = 1 ]
 
+cli -s 10 -n 1 -f json -o NUL "$share"
+check "NUL is written to, not replaced" [ "$status" = 0 ]
+cli -s 10 -n 1 -f json -o "$(windows_path "$work")" "$share"
+check "a folder is refused" grep -q "it is a folder" "$work/err"
+
+# A row left without its line end, as a run killed mid-write leaves it.
+printf 'schema_version,started_at\r\n1,2026-12-07T18:3' >"$work/history.csv"
 for _ in 1 2; do
-    cli -s 10 -n 1 -f csv -a -o 'Z:'"${work//\//\\}"'\history.csv' "$share"
+    cli -s 10 -n 1 -f csv -a -o "$(windows_path "$work/history.csv")" "$share"
 done
-check "a history gets one header" [ "$(grep -c '^schema_version,' "$work/history.csv")" = 1 ]
-check "and a row per run" [ "$(wc -l <"$work/history.csv")" = 3 ]
+check "a history keeps its one header" [ "$(grep -c '^schema_version,' "$work/history.csv")" = 1 ]
+check "an append starts on a line of its own" grep -qx $'1,2026-12-07T18:3\r' "$work/history.csv"
+check "and a row per run" [ "$(wc -l <"$work/history.csv")" = 4 ]
+# RLIMIT_FSIZE just above the history's length (SIGXFSZ ignored) cuts the
+# next append's write short.
+cp "$work/history.csv" "$work/before.csv"
+(
+    trap '' XFSZ
+    prlimit --fsize=$(($(stat -c %s "$work/history.csv") + 16)) "$wine" "$exe" -f csv -a \
+        -o "$(windows_path "$work/history.csv")" "$share\\missing" </dev/null >/dev/null 2>"$work/err"
+)
+check "a failed append is cut off again" cmp -s "$work/history.csv" "$work/before.csv"
+check "and says so" grep -q "the file was left as it was" "$work/err"
+for _ in 1 2 3 4; do
+    "$wine" "$exe" -q -s 10 -n 1 -f csv -a -o "$(windows_path "$work/together.csv")" "$share" </dev/null >/dev/null 2>&1 &
+done
+wait
+check "four runs appending at once to a new history write one header" \
+    [ "$(grep -c '^schema_version,' "$work/together.csv")" = 1 ]
+check "and their four rows" [ "$(wc -l <"$work/together.csv")" = 5 ]
 check "nothing is left after the files" nothing_left
 
 echo "$passed passed, $failed failed"
