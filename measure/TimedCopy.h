@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileCopy.h"
 #include "ResolvedPath.h"
 
 #include <chrono>
@@ -30,7 +31,10 @@ struct CopyTiming {
 // A stop request ends the copy within one block, also once it is whole, and
 // removes what was written; so does a failure. platform::Cancelled (with its
 // leftOver()) or the failure's error says when that removal failed too.
+// `progress` is told the bytes copied after every block, inside the timed
+// span (see platform::CopyProgress).
+using CopyProgress = platform::CopyProgress;
 CopyTiming timeCopy(const platform::ResolvedPath& source, const platform::ResolvedPath& destination,
-                    std::stop_token stop = {});
+                    std::stop_token stop = {}, const CopyProgress& progress = {});
 
 } // namespace measure
