@@ -2,7 +2,7 @@
 
 namespace cli {
 
-std::string copyName(const std::string& host, unsigned long processId)
+std::string namePrefix(const std::string& host, unsigned long processId)
 {
     constexpr std::size_t kMaxHostLength = 63;
     std::string safe;
@@ -12,7 +12,27 @@ std::string copyName(const std::string& host, unsigned long processId)
     }
     if (safe.empty())
         safe = "host";
-    return "dozozeda-" + safe + "-" + std::to_string(processId) + ".tmp";
+    return "dozozeda-" + safe + "-" + std::to_string(processId);
+}
+
+std::string copyName(const std::string& host, unsigned long processId)
+{
+    return namePrefix(host, processId) + ".tmp";
+}
+
+std::string streamCopyName(const std::string& prefix, int stream)
+{
+    return prefix + (stream == 1 ? "" : ".s" + std::to_string(stream)) + ".tmp";
+}
+
+std::string smallFilesFolderName(const std::string& prefix)
+{
+    return prefix + ".files";
+}
+
+std::string folderTreeName(const std::string& prefix)
+{
+    return prefix + ".folders";
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "Formats.h"
 
+#include "CsvWorkload.h"
 #include "NumberText.h"
 
 #include <vector>
@@ -36,9 +37,13 @@ std::string row(const std::vector<std::string>& fields)
 
 std::string csvHeader()
 {
-    return row({"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern", "test", "run", "warmup",
-                "status", "bytes", "seconds", "bytes_per_second", "cache_bypass", "resident_fraction_before",
-                "cache_suspect", "error", "target_file_system"});
+    std::vector<std::string> columns{"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern",
+                                     "test", "run", "warmup", "status", "bytes", "seconds", "bytes_per_second",
+                                     "cache_bypass", "resident_fraction_before", "cache_suspect", "error",
+                                     "target_file_system"};
+    for (std::string& column : csvWorkloadColumns())
+        columns.push_back(std::move(column));
+    return row(columns);
 }
 
 std::string csvRows(const Report& report)
@@ -50,7 +55,7 @@ std::string csvRows(const Report& report)
     // the others where they were.
     const std::string fileSystem = report.fileSystem ? report.fileSystem->type : "";
     std::string rows;
-    for (const RunResult& run : report.runs) {
+    const auto large = [&](const RunResult& run) {
         const bool ok = run.status == RunResult::Status::Ok;
         const bool read = run.direction == Direction::Read;
         std::vector<std::string> fields = invocation;
@@ -61,14 +66,25 @@ std::string csvRows(const Report& report)
                        read ? run.cacheBypass : "",
                        read && run.residentBefore ? shortestText(*run.residentBefore) : "",
                        read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem});
+        for (std::string& field : csvRunColumns(run))
+            fields.push_back(std::move(field));
         rows += row(fields);
-    }
+    };
+    const auto small = [&](const WorkloadRun& run) {
+        for (const std::vector<std::string>& phase : csvWorkloadRows(run, fileSystem)) {
+            std::vector<std::string> fields = invocation;
+            fields.insert(fields.end(), phase.begin(), phase.end());
+            rows += row(fields);
+        }
+    };
+    forEachRun(report, large, small);
     // A history must show the hours the share could not be reached at all,
     // and a copy left behind after the last run.
-    if (report.failure && (report.runs.empty() || report.failure->stage == "cleanup")) {
+    if (report.failure && ((report.runs.empty() && report.workloadRuns.empty()) || report.failure->stage == "cleanup")) {
         std::vector<std::string> fields = invocation;
         fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
                                      "", "", "", report.failure->message, fileSystem});
+        fields.resize(fields.size() + csvWorkloadColumns().size());
         rows += row(fields);
     }
     return rows;

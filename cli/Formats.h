@@ -11,7 +11,19 @@ namespace cli {
 // run as it completes, then the statistics per direction.
 std::string textHeader(const Report& report, Units units);
 std::string textRunLine(const RunResult& run, Units units);
+// The column names again before a run's write when a table of another test
+// came between; empty otherwise.
+std::string textRunColumns(const RunResult& run, const Report& report, Units units);
 std::string textSummary(const Report& report, Units units);
+// The same for the tests of many small operations (TextWorkload.cpp): what
+// the header says of them, the lines under a write or read run (its rate
+// over time, its streams), the table of one run, the statistics and the
+// headline's part.
+std::string textWorkloadHeader(const Report& report);
+std::string textRunDetails(const RunResult& run, const Report& report, Units units);
+std::string textWorkloadRun(const WorkloadRun& run, Units units);
+std::string textWorkloadSummary(const Report& report, Units units);
+std::string textWorkloadHeadline(const Report& report);
 
 // The whole report as one JSON document, pretty or on one line (JSON Lines).
 // Its schema is docs/dozozeda-cli.schema.json.
@@ -25,5 +37,8 @@ std::string csvRows(const Report& report);
 // The text exposition format of Prometheus, for node_exporter's textfile
 // collector.
 std::string prometheusMetrics(const Report& report);
+// The families of the tests of many small operations and of the streams
+// (PrometheusWorkload.cpp), every sample with `labels` (the target's).
+std::string prometheusWorkloadMetrics(const Report& report, const std::string& labels);
 
 } // namespace cli

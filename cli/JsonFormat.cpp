@@ -2,6 +2,7 @@
 
 #include "FileCopy.h"
 #include "Json.h"
+#include "JsonWorkload.h"
 
 namespace cli {
 
@@ -28,6 +29,7 @@ Json runJson(const RunResult& run)
         object.emplace_back("cache_suspect", run.cacheSuspect);
     }
     object.emplace_back("error", ok ? Json() : Json(run.error));
+    addRunDetails(object, run);
     return object;
 }
 
@@ -54,6 +56,8 @@ std::string jsonReport(const Report& report, bool pretty)
     Json::Array tests;
     for (const Direction direction : report.directions())
         tests.emplace_back(std::string(name(direction)));
+    for (const Workload test : report.workloads())
+        tests.emplace_back(std::string(name(test)));
     Json::Object parameters{
         {"target", report.target},
         {"target_file_system",
@@ -68,16 +72,19 @@ std::string jsonReport(const Report& report, bool pretty)
         {"pattern", report.pattern},
         {"block_size_bytes", static_cast<std::int64_t>(platform::kCopyBlockSize)},
         {"write_flush", "inside_timed_span"},
-        {"server_cache", report.read ? Json("not_controlled") : Json()},
+        {"server_cache", report.read || report.smallFiles ? Json("not_controlled") : Json()},
     };
+    addWorkloadParameters(parameters, report);
     Json::Array runs;
-    for (const RunResult& run : report.runs)
-        runs.push_back(runJson(run));
+    forEachRun(
+        report, [&](const RunResult& run) { runs.push_back(runJson(run)); },
+        [&](const WorkloadRun& run) { runs.push_back(workloadRunJson(run)); });
     Json::Object summary;
     for (const Direction direction : report.directions()) {
         const auto stats = report.statistics(direction);
         summary.emplace_back(std::string(name(direction)), stats ? statisticsJson(*stats) : Json());
     }
+    addWorkloadSummary(summary, report);
     const Json document = Json::Object{
         {"schema", "dozozeda-cli/result"},
         {"schema_version", kSchemaVersion},

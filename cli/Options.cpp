@@ -1,7 +1,11 @@
 #include "Options.h"
 
 #include "DozozedaVersion.h"
+#include "FolderTree.h"
+#include "NumberText.h"
 #include "Runtime.h"
+#include "SmallFiles.h"
+#include "Streams.h"
 
 #include <charconv>
 #include <optional>
@@ -21,6 +25,8 @@ constexpr OptionSpec kOptions[] = {
     {0, "pattern", true},     {0, "units", true},    {'f', "format", true}, {'o', "output", true},
     {'a', "append", false},   {'q', "quiet", false}, {'h', "help", false}, {'V', "version", false},
     {0, "require-network", false},
+    {0, "tests", true},       {0, "suite", false},   {0, "files", true},   {0, "file-size", true},
+    {0, "folders", true},     {0, "interval", true}, {0, "streams", true},
 };
 
 const OptionSpec* findLong(std::string_view name)
@@ -41,14 +47,74 @@ const OptionSpec* findShort(char name)
     return nullptr;
 }
 
-int wholeNumber(std::string_view option, const std::string& value, int min, int max, std::string_view unit)
+std::int64_t count(std::string_view option, const std::string& value, std::int64_t min, std::int64_t max,
+                   std::string_view unit = "")
 {
-    int number = 0;
+    std::int64_t number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < min || number > max)
         throw UsageError("--" + std::string(option) + " takes a whole number " + std::string(unit) + "from "
                          + std::to_string(min) + " to " + std::to_string(max) + ", not '" + value + "'");
     return number;
+}
+
+int wholeNumber(std::string_view option, const std::string& value, int min, int max, std::string_view unit)
+{
+    return static_cast<int>(count(option, value, min, max, unit));
+}
+
+// Bytes, or KiB and MiB with a K or M after the number.
+std::int64_t byteCount(std::string_view option, const std::string& value, std::int64_t max)
+{
+    std::int64_t unit = 1;
+    std::string digits = value;
+    if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'M')) {
+        unit = digits.back() == 'K' ? 1024 : 1024 * 1024;
+        digits.pop_back();
+    }
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || number < 0
+        || number > max / unit)
+        throw UsageError("--" + std::string(option) + " takes bytes, or KiB or MiB with a K or M after the number, from 0 to "
+                         + std::to_string(max / (1024 * 1024)) + "M, not '" + value + "'");
+    return number * unit;
+}
+
+double seconds(std::string_view option, const std::string& value, double min, double max)
+{
+    double number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size()
+        || (number != 0 && !(number >= min && number <= max)))
+        throw UsageError("--" + std::string(option) + " takes 0 (off) or seconds from " + shortestText(min) + " to "
+                         + shortestText(max) + ", not '" + value + "'");
+    return number;
+}
+
+// The tests of a comma-separated list; the earlier choice is replaced whole.
+void chooseTests(Options& options, const std::string& value)
+{
+    options.write = options.read = options.smallFiles = options.folderTree = false;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = std::min(value.find(',', at), value.size());
+        const std::string test = value.substr(at, comma - at);
+        if (test == "write")
+            options.write = true;
+        else if (test == "read")
+            options.read = true;
+        else if (test == "files")
+            options.smallFiles = true;
+        else if (test == "folders")
+            options.folderTree = true;
+        else
+            throw UsageError("--tests takes a list of write, read, files and folders separated by commas, not '" + value
+                             + "'");
+        if (comma == value.size())
+            return;
+        at = comma + 1;
+    }
 }
 
 template <typename Choice>
@@ -96,6 +162,28 @@ void apply(Options& options, const OptionSpec& spec, const std::string& value)
         options.quiet = true;
     else if (name == "require-network")
         options.requireNetwork = true;
+    else if (name == "tests")
+        chooseTests(options, value);
+    else if (name == "suite")
+        chooseTests(options, "write,read,files,folders");
+    else if (name == "files")
+        options.files = count(name, value, 1, measure::kMaxSmallFiles);
+    else if (name == "file-size")
+        options.fileBytes = byteCount(name, value, measure::kMaxSmallFileBytes);
+    else if (name == "folders")
+        options.folders = count(name, value, 1, measure::kMaxTreeFolders);
+    else if (name == "interval")
+        options.intervalSeconds = seconds(name, value, kMinIntervalSeconds, kMaxIntervalSeconds);
+    else if (name == "streams")
+        options.streams = static_cast<int>(count(name, value, 1, measure::kMaxStreams));
+}
+
+// Which tests a line asks for is known only once every option is read:
+// --read adds the write and its read-back to whatever --tests or --suite
+// chose, wherever it stands.
+bool choosesTests(const OptionSpec& spec)
+{
+    return spec.longName == "tests" || spec.longName == "suite";
 }
 
 void check(Options& options)
@@ -191,8 +279,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
     if (tokens.error)
         throw UsageError(*tokens.error);
     CommandLine line;
-    for (const auto& [spec, value] : tokens.options)
-        apply(line.options, *spec, value);
+    for (const auto& [spec, value] : tokens.options) {
+        if (choosesTests(*spec))
+            apply(line.options, *spec, value);
+    }
+    for (const auto& [spec, value] : tokens.options) {
+        if (!choosesTests(*spec))
+            apply(line.options, *spec, value);
+    }
+    if (line.options.read)
+        line.options.write = true;
     const std::vector<std::string>& operands = tokens.operands;
     if (operands.empty())
         throw UsageError("no target folder given");
@@ -216,7 +312,9 @@ std::string helpText()
 {
     return R"(Usage: dozozeda-cli [OPTION]... TARGET
 Measure how fast this machine writes a file to TARGET, a folder on a network
-share, and with --read how fast it reads it back.
+share, and with --read how fast it reads it back; with --tests or --suite
+also how fast it creates, lists, looks up, reads and deletes many small
+files, and makes, lists and removes a tree of folders.
 
 TARGET is a folder, a mounted share, \\server\share\folder or
 smb://[user@]server/share/folder (on Linux, the folder where that share is
@@ -231,7 +329,26 @@ file lives in the temporary folder. Every result names TARGET's file system.
       --warmup=N        runs done and shown first but left out of the
                         statistics, 0 to 100 (default 0)
   -r, --read            also time reading each copy back, past this
-                        machine's cache (the server's cache is not controlled)
+                        machine's cache (the server's cache is not controlled);
+                        the same as adding write,read to --tests
+      --tests=LIST      what each run does, comma-separated: write (the
+                        default), read (reading the copy back; it writes it
+                        first), files, folders
+      --suite           all four: --tests=write,read,files,folders
+      --files=N         files of the files test, 1 to 1000000 (default 1000),
+                        each created, written, flushed and closed one by one
+                        in a new folder dozozeda-HOST-PID.files, listed,
+                        looked up, read back and deleted
+      --file-size=SIZE  bytes per file, or KiB or MiB with K or M after the
+                        number, 0 to 16M (default 64K)
+      --folders=N       folders of the folders test, ten in each, 1 to 100000
+                        (default 1000), made, listed and removed
+      --interval=SECONDS
+                        record the write's and the read's bytes per interval,
+                        0.1 to 3600 seconds (default 1); 0: not at all
+      --streams=N       copies written and read at once, 1 to 64 (default 1);
+                        the rate is all bytes over the span from the first
+                        start to the last flush
       --pattern=KIND    random (default: what a compressing link or share
                         cannot shrink) or x (the window's file, all 'X')
       --units=iec|si    text rates in MiB/s (default) or MB/s
@@ -253,11 +370,12 @@ file lives in the temporary folder. Every result names TARGET's file system.
   -V, --version         show the version and exit
 
 Units: MiB/s = 2^20 bytes per second (the window's "MB/sec"),
-MB/s = 10^6 bytes per second, Mbit/s = 10^6 bits per second.
+MB/s = 10^6 bytes per second, Mbit/s = 10^6 bits per second; p50, p99 = the
+time of one operation that half, 99 % of them took no longer than.
 Machine-readable formats hold bytes, seconds and bytes per second only.
 
 Exit status: 0 every run measured; 1 a run or the check of TARGET failed;
-2 the command line is wrong; 3 measured, but a copy stayed on the share;
+2 the command line is wrong; 3 measured, but something stayed on the share;
 130 interrupted (Ctrl+C; a shell shows 128 + the signal's number).
 )";
 }

@@ -2,6 +2,7 @@
 
 #include "TestPattern.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,13 +21,29 @@ constexpr int kMinSizeMiB = 10;
 constexpr int kMaxSizeMiB = 16384;
 constexpr int kMaxRepeats = 1000;
 constexpr int kMaxWarmups = 100;
+// Intervals shorter than this would be a few blocks each on a fast link.
+constexpr double kMinIntervalSeconds = 0.1;
+constexpr double kMaxIntervalSeconds = 3600;
 
 struct Options {
     std::string target;
     int sizeMiB = 100;
     int repeats = 3;
     int warmups = 0;
+    // The tests each run does, in this order: the large write (and reading
+    // it back), many small files, a tree of folders. Reading needs the
+    // write's copy, so it always comes with the write.
+    bool write = true;
     bool read = false;
+    bool smallFiles = false;
+    bool folderTree = false;
+    std::int64_t files = 1000;
+    std::int64_t fileBytes = 64 * 1024;
+    std::int64_t folders = 1000;
+    // The large write's and read's rate over time; 0: not recorded.
+    double intervalSeconds = 1;
+    // Copies written (and read) at once by the large test.
+    int streams = 1;
     // Refuse a target on a local file system, or on the temporary folder's
     // device: a timer measuring fifty machines must not report a local disk
     // (an empty mount point whose share went away) as the network.

@@ -55,11 +55,20 @@ Report newReport(const Options& options, const measure::TestPattern& pattern)
     report.startedAt = std::chrono::system_clock::now();
     report.target = platform::withoutPassword(options.target);
     report.copyName = copyName(report.host, processId());
+    report.namePrefix = namePrefix(report.host, processId());
     report.fileBytes = std::int64_t{options.sizeMiB} * 1024 * 1024;
     report.repeats = options.repeats;
     report.warmups = options.warmups;
     report.read = options.read;
     report.pattern = std::string(pattern.name());
+    report.write = options.write;
+    report.smallFiles = options.smallFiles;
+    report.folderTree = options.folderTree;
+    report.files = options.files;
+    report.smallFileBytes = options.fileBytes;
+    report.folders = options.folders;
+    report.intervalSeconds = options.intervalSeconds;
+    report.streams = options.streams;
     return report;
 }
 
@@ -91,6 +100,7 @@ public:
     {
         m_progress.show((warmup ? "warm-up run " : "run ") + std::to_string(run) + " of " + std::to_string(total)
                         + ": " + (direction == Direction::Write ? "writing" : "reading") + " "
+                        + (m_options.streams > 1 ? std::to_string(m_options.streams) + " x " : "")
                         + std::to_string(m_options.sizeMiB) + " MiB");
     }
 
@@ -98,7 +108,21 @@ public:
     {
         m_progress.clear();
         if (m_streaming)
-            out(textRunLine(result, m_options.units));
+            out(textRunColumns(result, m_report, m_options.units) + textRunLine(result, m_options.units)
+                + textRunDetails(result, m_report, m_options.units));
+    }
+
+    void phaseStarted(int run, int total, Workload test, std::string_view phase, bool warmup) override
+    {
+        m_progress.show((warmup ? "warm-up run " : "run ") + std::to_string(run) + " of " + std::to_string(total)
+                        + ": " + std::string(name(test)) + ", " + std::string(phase));
+    }
+
+    void workloadFinished(const WorkloadRun& result) override
+    {
+        m_progress.clear();
+        if (m_streaming)
+            out(textWorkloadRun(result, m_options.units));
     }
 
     void problem(const std::string& message) override
@@ -186,8 +210,13 @@ std::string resultText(const Report& report, const Options& options)
     case Format::Text:
         return textHeader(report, options.units) + [&] {
             std::string lines;
-            for (const RunResult& run : report.runs)
-                lines += textRunLine(run, options.units);
+            forEachRun(
+                report,
+                [&](const RunResult& run) {
+                    lines += textRunColumns(run, report, options.units) + textRunLine(run, options.units)
+                        + textRunDetails(run, report, options.units);
+                },
+                [&](const WorkloadRun& run) { lines += textWorkloadRun(run, options.units); });
             return lines;
         }() + textSummary(report, options.units);
     case Format::Json:
@@ -209,9 +238,11 @@ void runMeasurement(const Options& options, Report& report, Observer& observer,
     const platform::ResolvedPath temporary = platform::ResolvedPath::fromSystem(temporaryFolder());
     if (!target || !checkFileSystem(*target, temporary, options, report, observer))
         return;
+    // The tests of many small operations copy nothing from this machine.
     std::optional<LocalTestFile> local;
     try {
-        local.emplace(temporary, report.fileBytes, pattern, stop);
+        if (report.write)
+            local.emplace(temporary, report.fileBytes, pattern, stop);
     } catch (const platform::Cancelled&) {
         report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
         return;
@@ -222,8 +253,9 @@ void runMeasurement(const Options& options, Report& report, Observer& observer,
         return;
     }
     observer.begin();
-    runAll({local->path(), *target, report.copyName, report.fileBytes, pattern}, report, observer, stop);
-    if (const std::string leftOver = local->remove(); !leftOver.empty()) {
+    runAll({local ? local->path() : platform::ResolvedPath(), *target, report.copyName, report.fileBytes, pattern}, report,
+           observer, stop);
+    if (const std::string leftOver = local ? local->remove() : std::string(); !leftOver.empty()) {
         report.localFileRemoved = false;
         observer.problem("the local test file stayed in the temporary folder" + leftOver);
     }

@@ -68,7 +68,9 @@ std::string prometheusMetrics(const Report& report)
     std::string text;
     if (!rates.empty())
         text += family(kRate) + rates;
-    return text + family(kStarted) + started + family(kSuccess) + success;
+    if (!started.empty())
+        text += family(kStarted) + started + family(kSuccess) + success;
+    return text + prometheusWorkloadMetrics(report, target);
 }
 
 } // namespace cli

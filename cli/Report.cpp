@@ -54,11 +54,35 @@ int exitCode(Outcome outcome)
     return 130;
 }
 
+std::string_view name(Workload workload)
+{
+    return workload == Workload::SmallFiles ? "files" : "folders";
+}
+
+std::optional<double> PhaseResult::bytesPerSecond() const
+{
+    if (!bytes)
+        return std::nullopt;
+    return static_cast<double>(*bytes) / seconds;
+}
+
 std::vector<Direction> Report::directions() const
 {
+    if (!write)
+        return {};
     if (read)
         return {Direction::Write, Direction::Read};
     return {Direction::Write};
+}
+
+std::vector<Workload> Report::workloads() const
+{
+    std::vector<Workload> tests;
+    if (smallFiles)
+        tests.push_back(Workload::SmallFiles);
+    if (folderTree)
+        tests.push_back(Workload::FolderTree);
+    return tests;
 }
 
 std::optional<RateStatistics> Report::statistics(Direction direction) const
@@ -85,6 +109,19 @@ void Report::fail(Outcome how, std::string stage, std::string message)
         return;
     outcome = how;
     failure = Failure{std::move(stage), platform::withoutPassword(message)};
+}
+
+void forEachRun(const Report& report, const std::function<void(const RunResult&)>& large,
+                const std::function<void(const WorkloadRun&)>& small)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < report.runs.size() || j < report.workloadRuns.size()) {
+        if (j == report.workloadRuns.size() || (i < report.runs.size() && report.runs[i].run <= report.workloadRuns[j].run))
+            large(report.runs[i++]);
+        else
+            small(report.workloadRuns[j++]);
+    }
 }
 
 std::string utcTimestamp(std::chrono::system_clock::time_point time)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "FileSystemKind.h"
+#include "Intervals.h"
+#include "Latencies.h"
 #include "Statistics.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,11 +37,54 @@ struct RunResult {
     // Whether the read may have come from this machine's memory.
     bool cacheSuspect = false;
     std::string error;
+    // The bytes per interval (with --interval), all streams together; a
+    // write's last entry is its flush.
+    std::vector<measure::Interval> intervals;
+    // Each stream's own figures, when there were several.
+    struct Stream {
+        std::int64_t bytes = 0;
+        // From the first stream's start.
+        double startSeconds = 0;
+        double seconds = 0;
+    };
+    std::vector<Stream> streams;
 
     double bytesPerSecond() const { return static_cast<double>(bytes) / seconds; }
 };
 
 std::string_view name(RunResult::Status status);
+
+// The tests of many small operations.
+enum class Workload { SmallFiles, FolderTree };
+// "files" or "folders", as every format names them.
+std::string_view name(Workload workload);
+
+// One phase of such a test in one run (see measure::PhaseTiming).
+struct PhaseResult {
+    std::string phase;
+    std::int64_t operations = 0;
+    std::optional<std::int64_t> bytes;
+    double seconds = 0;
+    measure::LatencySummary latency;
+    // Reading: as RunResult's.
+    std::string cacheBypass;
+    bool cacheSuspect = false;
+    // Answered from this machine's memory rather than by the server.
+    bool clientCacheSuspect = false;
+
+    double operationsPerSecond() const { return static_cast<double>(operations) / seconds; }
+    std::optional<double> bytesPerSecond() const;
+};
+
+// One run of a test of many small operations, phase by phase.
+struct WorkloadRun {
+    Workload test = Workload::SmallFiles;
+    int run = 0;
+    bool warmup = false;
+    RunResult::Status status = RunResult::Status::Ok;
+    std::vector<PhaseResult> phases;
+    std::string error;
+};
 
 // How an invocation ended, most serious last.
 enum class Outcome { Ok, CopyLeft, Failed, Interrupted };
@@ -73,15 +119,31 @@ struct Report {
     int warmups = 0;
     bool read = false;
     std::string pattern;
+    // The tests beside the large write (see Options), and their sizes.
+    bool write = true;
+    bool smallFiles = false;
+    bool folderTree = false;
+    std::int64_t files = 0;
+    std::int64_t smallFileBytes = 0;
+    std::int64_t folders = 0;
+    // What every name the run makes in the target starts with (CopyName.h).
+    std::string namePrefix;
+    // 0: no intervals.
+    double intervalSeconds = 0;
+    int streams = 1;
 
     std::vector<RunResult> runs;
+    std::vector<WorkloadRun> workloadRuns;
     Outcome outcome = Outcome::Ok;
     std::optional<Failure> failure;
     // Nothing when it could not be told (the share stopped answering).
     std::optional<bool> copyRemoved = true;
     bool localFileRemoved = true;
 
+    // The directions of the large test; none without it.
     std::vector<Direction> directions() const;
+    // The tests of many small operations that were asked for.
+    std::vector<Workload> workloads() const;
     // The measured runs of a direction that completed; warm-ups left out.
     std::optional<RateStatistics> statistics(Direction direction) const;
     // Whether every run of the direction that was asked for completed.
@@ -89,6 +151,11 @@ struct Report {
     // Records a failure unless a more serious one is already there.
     void fail(Outcome how, std::string stage, std::string message);
 };
+
+// Every run of the report in the order it was done: a run's write and read,
+// then its tests of many small operations.
+void forEachRun(const Report& report, const std::function<void(const RunResult&)>& large,
+                const std::function<void(const WorkloadRun&)>& small);
 
 // RFC 3339 in UTC with milliseconds: 2026-08-21T09:15:02.123Z.
 std::string utcTimestamp(std::chrono::system_clock::time_point time);

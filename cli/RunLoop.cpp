@@ -1,11 +1,16 @@
 #include "RunLoop.h"
 
+#include "CopyName.h"
+#include "FileCopy.h"
 #include "NativeFile.h"
 #include "PlatformError.h"
 #include "Runtime.h"
 #include "ShareAddress.h"
-#include "TimedCopy.h"
-#include "TimedRead.h"
+#include "Streams.h"
+#include "UncachedRead.h"
+#include "WorkloadRunner.h"
+
+#include <chrono>
 
 namespace cli {
 
@@ -22,6 +27,61 @@ std::optional<bool> stillThere(const platform::ResolvedPath& destination)
     }
 }
 
+// Where each stream's copy goes: the first under the copy's own name.
+std::vector<platform::ResolvedPath> destinations(const RunPlan& plan, const Report& report)
+{
+    std::vector<platform::ResolvedPath> paths{plan.target.child(plan.copyName)};
+    for (int stream = 2; stream <= report.streams; ++stream)
+        paths.push_back(plan.target.child(streamCopyName(report.namePrefix, stream)));
+    return paths;
+}
+
+// Records each stream's blocks when intervals are asked for; hands the
+// transfers nothing to call otherwise.
+template <typename Progress>
+class Recorders {
+public:
+    Recorders(const Report& report, std::int64_t bytes, std::size_t blockSize)
+        : m_length(std::chrono::duration_cast<std::chrono::nanoseconds>(
+              std::chrono::duration<double>(report.intervalSeconds)))
+    {
+        if (m_length.count() <= 0)
+            return;
+        // Each observer holds on to its recorder: none may move afterwards.
+        m_blocks.reserve(static_cast<std::size_t>(report.streams));
+        for (int stream = 0; stream < report.streams; ++stream)
+            m_blocks.emplace_back(bytes, blockSize);
+        for (measure::BlockTimes& blocks : m_blocks)
+            m_progress.emplace_back([&blocks](std::int64_t done) { blocks.record(done); });
+    }
+
+    const std::vector<Progress>& progress() const { return m_progress; }
+
+    std::vector<measure::Interval> intervals(std::chrono::nanoseconds start, std::chrono::nanoseconds end,
+                                             bool flush) const
+    {
+        if (m_blocks.empty())
+            return {};
+        return measure::intervalsOf(m_blocks, start, end, m_length, flush);
+    }
+
+private:
+    std::chrono::nanoseconds m_length;
+    std::vector<measure::BlockTimes> m_blocks;
+    std::vector<Progress> m_progress;
+};
+
+template <typename Timing>
+std::vector<RunResult::Stream> streamFigures(const std::vector<Timing>& streams, std::chrono::nanoseconds start)
+{
+    std::vector<RunResult::Stream> figures;
+    if (streams.size() < 2)
+        return figures;
+    for (const Timing& timing : streams)
+        figures.push_back({timing.bytes, std::chrono::duration<double>(timing.start - start).count(), timing.seconds()});
+    return figures;
+}
+
 class Runs {
 public:
     Runs(const RunPlan& plan, Report& report, RunObserver& observer, std::stop_token stop)
@@ -29,18 +89,20 @@ public:
         , m_report(report)
         , m_observer(observer)
         , m_stop(std::move(stop))
-        , m_destination(plan.target.child(plan.copyName))
+        , m_destinations(report.write ? destinations(plan, report) : std::vector<platform::ResolvedPath>())
     {
     }
 
     // False once no further run may follow.
     bool run(int number)
     {
-        const std::optional<platform::ResolvedPath> copy = write(number);
-        if (!copy)
+        if (m_report.write && !copies(number))
             return false;
-        const bool readDone = !m_report.read || read(number, *copy);
-        return remove(*copy) && readDone && !m_stop.stop_requested();
+        for (const Workload test : m_report.workloads()) {
+            if (!runWorkload(test, number, m_plan.target, m_plan.pattern, m_report, m_observer, m_stop))
+                return false;
+        }
+        return !m_stop.stop_requested();
     }
 
 private:
@@ -83,48 +145,80 @@ private:
         finish(std::move(result));
     }
 
-    std::optional<platform::ResolvedPath> write(int number)
+    bool copies(int number)
+    {
+        const std::optional<std::vector<platform::ResolvedPath>> copies = write(number);
+        if (!copies)
+            return false;
+        const bool readDone = !m_report.read || read(number, *copies);
+        bool removed = true;
+        for (const platform::ResolvedPath& copy : *copies)
+            removed = remove(copy) && removed;
+        return removed && readDone && !m_stop.stop_requested();
+    }
+
+    std::optional<std::vector<platform::ResolvedPath>> write(int number)
     {
         RunResult result = start(number, Direction::Write);
-        measure::CopyTiming timing;
+        Recorders<measure::CopyProgress> recorders(m_report, m_plan.bytes, platform::kCopyBlockSize);
+        measure::StreamCopies timing;
         try {
-            timing = measure::timeCopy(m_plan.localFile, m_destination, m_stop);
+            timing = measure::timeCopies(m_plan.localFile, m_destinations, m_stop, recorders.progress());
         } catch (const platform::Cancelled& cancelled) {
             stopped(std::move(result), cancelled.leftOver());
             return std::nullopt;
         } catch (const std::exception& error) {
             failed(std::move(result), error.what());
-            const std::optional<bool> left = stillThere(m_destination);
-            if (!left)
-                m_report.copyRemoved = std::nullopt;
-            else if (*left)
-                m_report.copyRemoved = false;
+            for (const platform::ResolvedPath& destination : m_destinations) {
+                const std::optional<bool> left = stillThere(destination);
+                if (!left)
+                    m_report.copyRemoved = std::nullopt;
+                else if (*left)
+                    m_report.copyRemoved = false;
+            }
             return std::nullopt;
         }
+        std::vector<platform::ResolvedPath> copies;
+        for (const measure::CopyTiming& stream : timing.streams)
+            copies.push_back(stream.copy);
         // Another program wrote the test file meanwhile: a rate for bytes
         // that were not copied would be a lie.
-        if (timing.bytes != m_plan.bytes) {
-            failed(std::move(result), "the test file changed while it was copied: " + std::to_string(timing.bytes)
-                                          + " bytes were copied, not " + std::to_string(m_plan.bytes));
-            remove(timing.copy);
-            return std::nullopt;
+        for (const measure::CopyTiming& stream : timing.streams) {
+            if (stream.bytes != m_plan.bytes) {
+                failed(std::move(result), "the test file changed while it was copied: " + std::to_string(stream.bytes)
+                                              + " bytes were copied, not " + std::to_string(m_plan.bytes));
+                for (const platform::ResolvedPath& copy : copies)
+                    remove(copy);
+                return std::nullopt;
+            }
         }
-        result.bytes = timing.bytes;
+        result.bytes = timing.bytes();
         result.seconds = timing.seconds();
+        result.intervals = recorders.intervals(timing.start(), timing.end(), true);
+        result.streams = streamFigures(timing.streams, timing.start());
         finish(std::move(result));
-        return timing.copy;
+        return copies;
     }
 
-    bool read(int number, const platform::ResolvedPath& copy)
+    bool read(int number, const std::vector<platform::ResolvedPath>& copies)
     {
         RunResult result = start(number, Direction::Read);
+        Recorders<measure::ReadProgress> recorders(m_report, m_plan.bytes, platform::UncachedRead::kBlockSize);
         try {
-            const measure::ReadTiming timing = measure::timeRead(copy, m_plan.bytes, m_plan.pattern, m_stop);
-            result.bytes = timing.bytes;
+            const measure::StreamReads timing =
+                measure::timeReads(copies, m_plan.bytes, m_plan.pattern, m_stop, recorders.progress());
+            result.bytes = timing.bytes();
             result.seconds = timing.seconds();
-            result.cacheBypass = measure::name(timing.bypass);
-            result.residentBefore = timing.residentBefore;
-            result.cacheSuspect = timing.bypass == measure::CacheBypass::None;
+            // The least faithful way any stream read is the run's.
+            for (const measure::ReadTiming& stream : timing.streams) {
+                if (result.cacheBypass.empty() || stream.bypass == measure::CacheBypass::None)
+                    result.cacheBypass = measure::name(stream.bypass);
+                if (stream.residentBefore)
+                    result.residentBefore = std::max(result.residentBefore.value_or(0), *stream.residentBefore);
+                result.cacheSuspect = result.cacheSuspect || stream.bypass == measure::CacheBypass::None;
+            }
+            result.intervals = recorders.intervals(timing.start(), timing.end(), false);
+            result.streams = streamFigures(timing.streams, timing.start());
         } catch (const platform::Cancelled&) {
             stopped(std::move(result), {});
             return false;
@@ -160,7 +254,7 @@ private:
     Report& m_report;
     RunObserver& m_observer;
     std::stop_token m_stop;
-    const platform::ResolvedPath m_destination;
+    const std::vector<platform::ResolvedPath> m_destinations;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -18,6 +19,12 @@ public:
     virtual void stepFinished(const RunResult& result) = 0;
     // A failure, a stop or a copy that stayed, told as it happens.
     virtual void problem(const std::string& message) = 0;
+    // A phase of a test of many small operations starts, and such a run ends.
+    virtual void phaseStarted(int /*run*/, int /*total*/, Workload /*test*/, std::string_view /*phase*/,
+                              bool /*warmup*/)
+    {
+    }
+    virtual void workloadFinished(const WorkloadRun& /*result*/) {}
 };
 
 struct RunPlan {
@@ -30,10 +37,13 @@ struct RunPlan {
     measure::TestPattern pattern = measure::TestPattern::x();
 };
 
-// Runs the report's warm-up and measured runs in turn, each a timed write,
-// then (when asked) a timed read of the copy, then the copy's removal,
-// through the measurement the window uses. Stops at the first failure, at a
-// copy that cannot be removed, or at a stop request, and records it.
+// Runs the report's warm-up and measured runs in turn, each a timed write
+// (of report.streams copies at once, recording report.intervalSeconds
+// intervals), then (when asked) a timed read of the copies, then their
+// removal, through the measurement the window uses; then the small files
+// and the folder tree that were asked for. Without report.write, nothing
+// is copied and `plan.localFile` is not used. Stops at the first failure,
+// at anything that cannot be removed, or at a stop request, and records it.
 void runAll(const RunPlan& plan, Report& report, RunObserver& observer, std::stop_token stop);
 
 } // namespace cli

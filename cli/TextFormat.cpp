@@ -54,8 +54,13 @@ std::string textHeader(const Report& report, Units units)
     text += runCount(report.repeats, "run");
     if (report.warmups > 0)
         text += " after " + runCount(report.warmups, "warm-up run");
-    text += " of " + fixedText(static_cast<double>(report.fileBytes) / kMebibyte, 0) + " MiB of " + report.pattern
-        + " data, each " + (report.read ? "written, read back" : "written") + " and removed\n";
+    if (report.write) {
+        text += " of " + fixedText(static_cast<double>(report.fileBytes) / kMebibyte, 0) + " MiB of " + report.pattern
+            + " data, each " + (report.read ? "written, read back" : "written") + " and removed";
+        if (report.streams > 1)
+            text += ", " + std::to_string(report.streams) + " copies at once";
+    }
+    text += "\n" + textWorkloadHeader(report);
     if (units == Units::Binary)
         text += "MiB/s = 2^20 bytes per second (the window's \"MB/sec\")";
     else
@@ -63,7 +68,17 @@ std::string textHeader(const Report& report, Units units)
     text += "; Mbit/s = 10^6 bits per second\n";
     if (report.read)
         text += "reads bypass this machine's cache; the server's own cache is not controlled\n";
+    if (!report.write)
+        return text;
     return text + "\n run  test      seconds " + padLeft(unit.name, 12) + "       Mbit/s\n";
+}
+
+std::string textRunColumns(const RunResult& run, const Report& report, Units units)
+{
+    // The header has them for the first run; a later one follows another table.
+    if (run.direction != Direction::Write || run.run == 1 || report.workloads().empty())
+        return {};
+    return "\n run  test      seconds " + padLeft(firstUnit(units).name, 12) + "       Mbit/s\n";
 }
 
 std::string textRunLine(const RunResult& run, Units units)
@@ -84,10 +99,13 @@ std::string textRunLine(const RunResult& run, Units units)
 std::string textSummary(const Report& report, Units units)
 {
     const RateUnit unit = firstUnit(units);
-    std::string text = "\n" + std::string(13, ' ');
-    for (const char* column : {"median", "min", "max", "mean", "aggregate", "stdev"})
-        text += padLeft(column, 11);
-    text += "\n";
+    std::string text;
+    if (report.write) {
+        text += "\n" + std::string(13, ' ');
+        for (const char* column : {"median", "min", "max", "mean", "aggregate", "stdev"})
+            text += padLeft(column, 11);
+        text += "\n";
+    }
     std::string headline;
     for (const Direction direction : report.directions()) {
         const std::string label = padRight(std::string(name(direction)), 6);
@@ -111,8 +129,12 @@ std::string textSummary(const Report& report, Units units)
             + fixedText(stats->median / unit.bytes, 2) + " " + unit.name + " (" + fixedText(megabits(stats->median), 2)
             + " Mbit/s)";
     }
-    text += "median and the others over the measured runs; aggregate = total bytes / total seconds; stdev = sample "
-            "standard deviation\n";
+    if (report.write)
+        text += "median and the others over the measured runs; aggregate = total bytes / total seconds; stdev = sample "
+                "standard deviation\n";
+    text += textWorkloadSummary(report, units);
+    if (const std::string more = textWorkloadHeadline(report); !more.empty())
+        headline += (headline.empty() ? "" : "; ") + more;
     if (!headline.empty())
         text += "\n" + headline + (report.repeats == 1 ? "\n" : ": medians of " + runCount(report.repeats, "run") + "\n");
     return text;

@@ -30,7 +30,10 @@ TEST(Options, WithoutOptionsItIsThreeRunsOfOneHundredMebibytesOfRandomDataWritte
     EXPECT_EQ(options.sizeMiB, 100);
     EXPECT_EQ(options.repeats, 3);
     EXPECT_EQ(options.warmups, 0);
-    EXPECT_FALSE(options.read);
+    EXPECT_TRUE(options.write);
+    EXPECT_FALSE(options.read || options.smallFiles || options.folderTree);
+    EXPECT_EQ(options.intervalSeconds, 1);
+    EXPECT_EQ(options.streams, 1);
     EXPECT_EQ(options.pattern, measure::TestPattern::Kind::Random);
     EXPECT_EQ(options.format, Format::Text);
     EXPECT_EQ(options.units, cli::Units::Binary);
@@ -58,6 +61,30 @@ TEST(Options, ValuesCanBeAttachedOrFollowShortFlagsCombineAndTheLastOneCounts)
     EXPECT_EQ(options.format, Format::Csv);
     EXPECT_EQ(options.output, "h.csv");
     EXPECT_EQ(options.target, "\\\\nas\\share");
+}
+
+// --read keeps its meaning, write and read, wherever it stands beside a list.
+TEST(Options, TestsAreChosenByAListOrTheSuiteAndAReadAlwaysWritesItsCopyFirst)
+{
+    const auto tests = [](const Args& args) {
+        const cli::Options o = parsed(args);
+        return std::string(o.write ? "w" : "") + (o.read ? "r" : "") + (o.smallFiles ? "f" : "") + (o.folderTree ? "d" : "");
+    };
+    EXPECT_EQ(tests({"--tests=files", "x"}), "f");
+    EXPECT_EQ(tests({"--tests", "folders,files", "x"}), "fd");
+    EXPECT_EQ(tests({"--tests=read", "x"}), "wr");
+    EXPECT_EQ(tests({"-r", "--tests=files", "x"}), "wrf");
+    EXPECT_EQ(tests({"--tests=files", "--suite", "x"}), "wrfd");
+    const cli::Options sized =
+        parsed({"--files=100000", "--file-size=4K", "--folders", "10", "--interval=0.25", "--streams=64", "x"});
+    EXPECT_EQ(sized.files, 100'000);
+    EXPECT_EQ(sized.fileBytes, 4096);
+    EXPECT_EQ(sized.folders, 10);
+    EXPECT_EQ(sized.intervalSeconds, 0.25);
+    EXPECT_EQ(sized.streams, 64);
+    EXPECT_EQ(parsed({"--file-size=0", "x"}).fileBytes, 0);
+    EXPECT_EQ(parsed({"--file-size=16M", "x"}).fileBytes, 16 << 20);
+    EXPECT_EQ(parsed({"--interval=0", "x"}).intervalSeconds, 0);
 }
 
 TEST(Options, AfterADoubleDashATargetMayStartWithADashAndSpacesAroundItAreNoPartOfIt)
@@ -98,6 +125,16 @@ TEST(Options, LinesThatCannotBeRunAreRefusedWithTheReason)
         {{"--pattern=zero", "x"}, "random, x"},
         {{"--append", "-f", "csv", "x"}, "--append needs --output"},
         {{"--append", "-o", "h.json", "-f", "json", "x"}, "jsonl or --format csv"},
+        {{"--tests=write,,files", "x"}, "write, read, files and folders"},
+        {{"--tests=smallfiles", "x"}, "not 'smallfiles'"},
+        {{"--files=0", "x"}, "from 1 to 1000000"},
+        {{"--file-size=17M", "x"}, "from 0 to 16M"},
+        {{"--file-size=4k", "x"}, "not '4k'"},
+        {{"--file-size=K", "x"}, "not 'K'"},
+        {{"--folders=100001", "x"}, "from 1 to 100000"},
+        {{"--interval=0.05", "x"}, "0 (off) or seconds from 0.1 to 3600"},
+        {{"--interval=1s", "x"}, "not '1s'"},
+        {{"--streams=65", "x"}, "from 1 to 64"},
     };
     for (const auto& [args, reason] : refused) {
         try {

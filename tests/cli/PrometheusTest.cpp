@@ -120,3 +120,20 @@ TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
         << served;
     EXPECT_EQ(served.find("dozozeda_rate_bytes_per_second"), std::string::npos);
 }
+
+// The figures of the small files, the folders and the streams under the
+// exposition format's names, units and conventions.
+TEST(Prometheus, TheWorkloadFiguresPassPromtool)
+{
+    TempFolder folders;
+    const std::string metrics = folders.file("dozozeda.prom");
+    const Ended ended = runCli({"--suite", "-n", "1", "-s", "10", "--files", "10", "--folders", "10", "--streams", "2",
+                                "-f", "prometheus", "-o", q(metrics), q(folders.path())});
+    ASSERT_EQ(ended.status, 0) << ended.err.toStdString();
+    EXPECT_EQ(promtoolProblems(metrics), "");
+    const std::string text = testsupport::readFile(metrics);
+    for (const char* sample : {"dozozeda_small_files_per_second{", ",phase=\"create\"} ",
+                               "dozozeda_folders_per_second{", "dozozeda_streams{",
+                               ",test=\"files\",phase=\"stat\",quantile=\"0.99\"} "})
+        EXPECT_NE(text.find(sample), std::string::npos) << sample << "\n" << text;
+}
