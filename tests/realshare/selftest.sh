@@ -72,7 +72,11 @@ relay_pid() { sed -n 's/^RELAY_PID=//p' "$state/harness/state" | tail -n 1; }
 for rtt in 2 10; do
     "$share" delay "$state" "$rtt"
     ms=$(connect_ms)
-    if between "$ms" "$rtt" "$((rtt + 3))"; then ok "round trip $ms ms with $rtt ms set"; else bad "round trip $ms ms with $rtt ms set"; fi
+    if between "$ms" "$rtt" "$((rtt + 3))"; then
+        ok "round trip $ms ms with $rtt ms set"
+    else
+        bad "round trip $ms ms with $rtt ms set"
+    fi
 done
 "$share" delay "$state" 2
 head -c $((20 << 20)) /dev/urandom >"$state/random"
@@ -166,7 +170,11 @@ else
     bad "write fails after restore"
 fi
 ms=$(connect_ms)
-if between "$ms" 2 5; then ok "the delay is back after restore ($ms ms)"; else bad "round trip $ms ms after restore, 2 ms set"; fi
+if between "$ms" 2 5; then
+    ok "the delay is back after restore ($ms ms)"
+else
+    bad "round trip $ms ms after restore, 2 ms set"
+fi
 rm -f "$SHARE_DATA/after"
 # The interrupted file stays locked until the server drops the old session.
 n=0

@@ -387,7 +387,8 @@ one_way_us() { awk -v d="$1" 'BEGIN { printf "%d", d * 500 + 0.5 }'; }
 
 relay_program() {
     local p=${DOZOZEDA_SHARE_RELAY:-}
-    [[ -n "$p" ]] || die "a delay needs the relay: set DOZOZEDA_SHARE_RELAY to the realshare_relay program (<build>/tests/realshare/realshare_relay)"
+    [[ -n "$p" ]] || die "a delay needs the relay: set DOZOZEDA_SHARE_RELAY to the realshare_relay" \
+        "program (<build>/tests/realshare/realshare_relay)"
     [[ -f "$p" && -x "$p" ]] || die "DOZOZEDA_SHARE_RELAY=$p is not an executable file"
     echo "$p"
 }

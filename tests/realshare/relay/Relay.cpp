@@ -180,7 +180,8 @@ void Relay::run()
     writeStatus();
     say("passing packets between " + m_a.name() + " and " + m_b.name() + ", one-way delay "
         + std::to_string(m_delay.count()) + " µs");
-    std::array<pollfd, 3> watched{{{m_signals, POLLIN, 0}, {m_a.descriptor(), POLLIN, 0}, {m_b.descriptor(), POLLIN, 0}}};
+    std::array<pollfd, 3> watched{
+        {{m_signals, POLLIN, 0}, {m_a.descriptor(), POLLIN, 0}, {m_b.descriptor(), POLLIN, 0}}};
     bool stopping = false;
     for (;;) {
         const auto current = now();
