@@ -5,9 +5,10 @@
 #include "Runtime.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <functional>
-#include <latch>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -39,6 +40,33 @@ std::chrono::nanoseconds endOf(const std::vector<Timing>& streams)
         ->end;
 }
 
+// Holds every stream's thread until all have started, so that they begin
+// together. A mutex and a condition variable rather than std::latch, whose
+// wait on systems without futexes (libstdc++ 12 on Windows) can miss its
+// wake-up and hang.
+class StartingGate {
+public:
+    void open()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_opened.wait(lock, [&] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+};
+
 // Runs work(i, stop) for every stream on a thread of its own, released
 // together. On any failure the others are stopped, `undo` takes back what
 // each finished stream did (returning a clause for what it could not), and
@@ -53,7 +81,7 @@ std::vector<Timing> together(std::size_t count, std::stop_token outer,
 
     std::stop_source inner;
     const std::stop_callback forward(outer, [&] { inner.request_stop(); });
-    std::latch released(static_cast<std::ptrdiff_t>(count));
+    StartingGate gate;
     std::vector<std::optional<Timing>> done(count);
     std::vector<std::exception_ptr> errors(count);
     {
@@ -62,7 +90,7 @@ std::vector<Timing> together(std::size_t count, std::stop_token outer,
         try {
             for (std::size_t i = 0; i < count; ++i) {
                 threads.emplace_back([&, i] {
-                    released.arrive_and_wait();
+                    gate.wait();
                     try {
                         done[i] = work(i, inner.get_token());
                     } catch (...) {
@@ -72,11 +100,12 @@ std::vector<Timing> together(std::size_t count, std::stop_token outer,
                 });
             }
         } catch (...) {
-            // No thread may wait for one that never started.
+            // The threads that started are told to stop before they begin.
             inner.request_stop();
-            released.count_down(static_cast<std::ptrdiff_t>(count - threads.size()));
+            gate.open();
             throw;
         }
+        gate.open();
     }
 
     if (std::none_of(errors.begin(), errors.end(), [](const std::exception_ptr& error) { return bool(error); })) {
