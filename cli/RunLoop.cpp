@@ -57,11 +57,15 @@ public:
 
     const std::vector<Progress>& progress() const { return m_progress; }
 
-    std::vector<measure::Interval> intervals(std::chrono::nanoseconds start, std::chrono::nanoseconds end,
-                                             bool flush) const
+    // The streams' intervals together, on the clock of their timings.
+    template <typename Timing>
+    std::vector<measure::Interval> intervals(const std::vector<Timing>& streams, std::chrono::nanoseconds start,
+                                             std::chrono::nanoseconds end, bool flush)
     {
         if (m_blocks.empty())
             return {};
+        for (std::size_t i = 0; i < m_blocks.size() && i < streams.size(); ++i)
+            m_blocks[i].startedAt(streams[i].start);
         return measure::intervalsOf(m_blocks, start, end, m_length, flush);
     }
 
@@ -194,7 +198,7 @@ private:
         }
         result.bytes = timing.bytes();
         result.seconds = timing.seconds();
-        result.intervals = recorders.intervals(timing.start(), timing.end(), true);
+        result.intervals = recorders.intervals(timing.streams, timing.start(), timing.end(), true);
         result.streams = streamFigures(timing.streams, timing.start());
         finish(std::move(result));
         return copies;
@@ -217,7 +221,7 @@ private:
                     result.residentBefore = std::max(result.residentBefore.value_or(0), *stream.residentBefore);
                 result.cacheSuspect = result.cacheSuspect || stream.bypass == measure::CacheBypass::None;
             }
-            result.intervals = recorders.intervals(timing.start(), timing.end(), false);
+            result.intervals = recorders.intervals(timing.streams, timing.start(), timing.end(), false);
             result.streams = streamFigures(timing.streams, timing.start());
         } catch (const platform::Cancelled&) {
             stopped(std::move(result), {});

@@ -51,10 +51,26 @@ std::vector<Interval> intervalsOf(std::span<const BlockTimes> transfers, std::ch
         intervals[i].seconds = toSeconds(std::min(length, dataEnd - start - from));
     }
     for (const BlockTimes& transfer : transfers) {
+        std::chrono::nanoseconds from = std::max(transfer.start(), start);
         std::int64_t before = 0;
         for (const BlockTimes::Mark& mark : transfer.marks()) {
-            intervals[std::min(indexOf(mark.at), count - 1)].bytes += mark.bytes - before;
+            const std::chrono::nanoseconds to = std::max(mark.at, from);
+            const std::int64_t bytes = mark.bytes - before;
+            const std::size_t last = std::min(indexOf(to), count - 1);
+            // The interval holding the instant just after `from`.
+            std::size_t i = std::min(static_cast<std::size_t>((from - start).count() / length.count()), last);
+            std::int64_t left = bytes;
+            for (; i < last; ++i) {
+                const auto intervalEnd = start + length * static_cast<std::int64_t>(i + 1);
+                const double share = static_cast<double>((intervalEnd - std::max(from, intervalEnd - length)).count())
+                    / static_cast<double>((to - from).count());
+                const auto part = std::min(left, static_cast<std::int64_t>(static_cast<double>(bytes) * share));
+                intervals[i].bytes += part;
+                left -= part;
+            }
+            intervals[last].bytes += left;
             before = mark.bytes;
+            from = to;
         }
     }
     if (flush)

@@ -20,12 +20,15 @@ struct Interval {
 // When each block of one transfer was done, on platform::clock(). Hand
 // record() to the copy's or the read's progress observer: it reads the
 // clock once and keeps two numbers, in memory reserved beforehand, so the
-// timed loop does not wait for it.
+// timed loop does not wait for it. Once the transfer is over, tell it when
+// the transfer started (its timing's start).
 class BlockTimes {
 public:
     BlockTimes(std::int64_t expectedBytes, std::size_t blockSize);
 
     void record(std::int64_t bytesSoFar);
+    void startedAt(std::chrono::nanoseconds start) { m_start = start; }
+    std::chrono::nanoseconds start() const { return m_start; }
 
     struct Mark {
         std::chrono::nanoseconds at;
@@ -35,16 +38,19 @@ public:
 
 private:
     std::vector<Mark> m_marks;
+    std::chrono::nanoseconds m_start{};
 };
 
 // Cuts transfers timed on one clock (the streams of one run) into intervals
 // of `length` from `start`, the first transfer's start, and adds them up.
-// A block counts in the interval in which its write or read returned, so
-// the intervals' bytes add up to the transfers' bytes exactly. With
-// `flush` (a write), the intervals end at the last block and one entry for
-// the flush runs from there to `end`; otherwise the last interval ends at
-// `end`. Every interval but the last is `length` long; one in which no
-// block was done has no bytes.
+// A block's bytes moved while its write or read ran, from the end of the
+// block before (or the transfer's start) to its own end: they are shared
+// among the intervals that span covers, in proportion to the time in each,
+// whole bytes, the rest to the last, so that the intervals' bytes add up to
+// the transfers' bytes exactly and 1 MiB blocks do not make a steady rate
+// look like a saw. With `flush` (a write), the intervals end at the last
+// block and one entry for the flush runs from there to `end`; otherwise the
+// last interval ends at `end`. Every interval but the last is `length` long.
 std::vector<Interval> intervalsOf(std::span<const BlockTimes> transfers, std::chrono::nanoseconds start,
                                   std::chrono::nanoseconds end, std::chrono::nanoseconds length, bool flush);
 
