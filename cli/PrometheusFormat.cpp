@@ -1,6 +1,7 @@
 #include "Formats.h"
 
 #include "NumberText.h"
+#include "WorkloadStatistics.h"
 
 namespace cli {
 
@@ -45,8 +46,8 @@ std::string prometheusMetrics(const Report& report)
 {
     const std::string target = "target=\"" + labelValue(report.target) + "\",fstype=\""
         + labelValue(report.fileSystem ? report.fileSystem->type : "unknown") + "\"";
-    const auto sample = [&](const Metric& metric, Direction direction, const std::string& more, double value) {
-        return std::string(metric.name) + "{" + target + ",direction=\"" + std::string(name(direction)) + "\"" + more
+    const auto sample = [&](const Metric& metric, std::string_view direction, const std::string& more, double value) {
+        return std::string(metric.name) + "{" + target + ",direction=\"" + std::string(direction) + "\"" + more
             + "} " + shortestText(value) + "\n";
     };
 
@@ -60,17 +61,21 @@ std::string prometheusMetrics(const Report& report)
         if (succeeded && stats) {
             for (const auto& [statistic, value] :
                  {std::pair{"median", stats->median}, std::pair{"min", stats->min}, std::pair{"max", stats->max}})
-                rates += sample(kRate, direction, std::string(",statistic=\"") + statistic + "\"", value);
+                rates += sample(kRate, name(direction), std::string(",statistic=\"") + statistic + "\"", value);
         }
-        started += sample(kStarted, direction, "", unixSeconds(report.startedAt));
-        success += sample(kSuccess, direction, "", succeeded ? 1 : 0);
+        started += sample(kStarted, name(direction), "", unixSeconds(report.startedAt));
+        success += sample(kSuccess, name(direction), "", succeeded ? 1 : 0);
+    }
+    // The tests of many small operations are directions of their own here,
+    // so that an alert on a failed measurement sees them too.
+    for (const Workload test : report.workloads()) {
+        started += sample(kStarted, name(test), "", unixSeconds(report.startedAt));
+        success += sample(kSuccess, name(test), "", workloadSucceeded(report, test) ? 1 : 0);
     }
     std::string text;
     if (!rates.empty())
         text += family(kRate) + rates;
-    if (!started.empty())
-        text += family(kStarted) + started + family(kSuccess) + success;
-    return text + prometheusWorkloadMetrics(report, target);
+    return text + family(kStarted) + started + family(kSuccess) + success + prometheusWorkloadMetrics(report, target);
 }
 
 } // namespace cli

@@ -73,8 +73,11 @@ FolderListing::FolderListing(const ResolvedPath& folder)
     d.find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &d.data, FindExSearchNameMatch, nullptr,
                                 FIND_FIRST_EX_LARGE_FETCH);
     if (d.find == INVALID_HANDLE_VALUE) {
-        // A folder has "." and ".." at least; an empty answer is not a folder.
-        throwSystemError("list the folder", d.path);
+        // Some servers leave "." and ".." out: an empty folder then answers
+        // that nothing matched, which a missing folder never does.
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        fail("list the folder", d.path);
     }
     d.pending = true;
 }
@@ -86,12 +89,14 @@ FolderListing::~FolderListing() = default;
 std::optional<std::string_view> FolderListing::next()
 {
     Impl& d = *m_impl;
+    if (d.find == INVALID_HANDLE_VALUE)
+        return std::nullopt;
     for (;;) {
         if (!d.pending) {
             if (!::FindNextFileW(d.find, &d.data)) {
                 if (::GetLastError() == ERROR_NO_MORE_FILES)
                     return std::nullopt;
-                throwSystemError("list the folder", d.path);
+                fail("list the folder", d.path);
             }
         }
         d.pending = false;

@@ -5,14 +5,22 @@
 //    dozozeda-cli --tests=files against fio doing the same (one file open at
 //    a time, flushed as it is closed) and against the plainest loop of the
 //    same system calls, turn about;
-//  - the large write recording intervals of 0.1 s against none;
-//  - the large write with --streams 1 against the copy of the program before
-//    the suite (DOZOZEDA_BASELINE_CLI, a dozozeda-cli built from main before
-//    it; left out when not given);
+//  - the large write recording intervals of 0.1 s against none, and with
+//    --streams 1 against the program before the suite (DOZOZEDA_BASELINE_CLI,
+//    a dozozeda-cli built from main before it; left out when not given), on
+//    the disk and in memory (/dev/shm), twice as many rounds;
+//  - the same in this process, where nothing else varies: the copy as the
+//    program before the suite made it (timeCopy alone) against the copy of
+//    --streams 1 with intervals (timeCopies of one stream, each block
+//    recorded), 100 MiB into memory, many rounds;
 //  - the peak memory of 100,000 small files against 1,000.
 // Ratios are of medians; "paired" is the median of each round's own ratio.
 
 #include "WorkloadBenchSupport.h"
+
+#include "Intervals.h"
+#include "Runtime.h"
+#include "Streams.h"
 
 #include <QJsonArray>
 
@@ -111,23 +119,69 @@ int main(int argc, char* argv[])
                     [&] { return loopFilesPerSecond(here + "/loop", files, bytes); }}))
         return fail("a small-file run failed");
 
-    std::printf("large write, 100 MiB: intervals of 0.1 s against none\n");
-    Sides intervals{{"0.1 s", "none"}, {}};
-    const auto write = [&](const std::string& program, std::vector<std::string> args) -> std::optional<double> {
-        args.insert(args.end(), {"-s", "100", "-n", "1", target});
-        const auto result = runCli(program, args, tmp);
-        return result ? std::optional(largeRate(*result, "write") / 1048576) : std::nullopt;
+    // On the disk, and in memory (/dev/shm), where the copy is quickest and
+    // whatever the recording costs shows most.
+    struct Large {
+        std::string where;
+        Sides intervals{{"0.1 s", "none"}, {}};
+        Sides streams{{"--streams 1", "before"}, {}};
     };
-    if (!turnAbout(rounds, intervals,
-                   {[&] { return write(cli, {"--interval=0.1"}); }, [&] { return write(cli, {"--interval=0"}); }}))
-        return fail("a large write failed");
-
-    Sides streams{{"--streams 1", "before"}, {}};
-    if (baseline) {
-        std::printf("large write, 100 MiB: --streams 1 against %s\n", baseline);
-        if (!turnAbout(rounds, streams,
-                       {[&] { return write(cli, {"--streams=1"}); }, [&] { return write(baseline, {}); }}))
+    std::vector<Large> large{{"disk"}};
+    if (std::filesystem::is_directory("/dev/shm"))
+        large.push_back({"memory"});
+    for (Large& cell : large) {
+        const std::string folder = cell.where == "disk" ? target : "/dev/shm/bench-workload-" + std::to_string(::getpid());
+        std::filesystem::create_directories(folder);
+        const auto write = [&](const std::string& program, std::vector<std::string> args) -> std::optional<double> {
+            args.insert(args.end(), {"-s", "100", "-n", "1", folder});
+            const auto result = runCli(program, args, tmp);
+            return result ? std::optional(largeRate(*result, "write") / 1048576) : std::nullopt;
+        };
+        std::printf("large write, 100 MiB, %s: intervals of 0.1 s against none\n", cell.where.c_str());
+        if (!turnAbout(2 * rounds, cell.intervals,
+                       {[&] { return write(cli, {"--interval=0.1"}); }, [&] { return write(cli, {"--interval=0"}); }}))
             return fail("a large write failed");
+        if (baseline) {
+            std::printf("large write, 100 MiB, %s: --streams 1 against %s\n", cell.where.c_str(), baseline);
+            if (!turnAbout(2 * rounds, cell.streams,
+                           {[&] { return write(cli, {"--streams=1"}); }, [&] { return write(baseline, {}); }}))
+                return fail("a large write failed");
+        }
+        if (folder != target)
+            removeAll(folder);
+    }
+
+    std::vector<double> alone, recorded;
+    if (std::filesystem::is_directory("/dev/shm")) {
+        std::printf("100 MiB into memory in this process: timeCopy alone against one stream with each block recorded\n");
+        const std::string shm = "/dev/shm/bench-workload-" + std::to_string(::getpid());
+        std::filesystem::create_directories(shm);
+        const auto source = platform::ResolvedPath::fromSystem(shm + "/source");
+        const auto copy = platform::ResolvedPath::fromSystem(shm + "/copy");
+        {
+            std::vector<char> block(1 << 20, 'x');
+            FILE* file = std::fopen(source.native().c_str(), "wb");
+            for (int i = 0; file && i < 100; ++i)
+                std::fwrite(block.data(), 1, block.size(), file);
+            if (!file || std::fclose(file) != 0)
+                return fail("cannot write the source in /dev/shm");
+        }
+        for (int round = 0; round < 20 * rounds; ++round) {
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (round % 2 == 0)) {
+                    const measure::CopyTiming timing = measure::timeCopy(source, copy);
+                    alone.push_back(static_cast<double>(timing.bytes) / timing.seconds() / 1048576);
+                } else {
+                    measure::BlockTimes blocks(100 << 20, 1 << 20);
+                    const std::vector<measure::CopyProgress> progress{
+                        [&blocks](std::int64_t done) { blocks.record(done); }};
+                    const measure::StreamCopies timing = measure::timeCopies(source, {&copy, 1}, {}, progress);
+                    recorded.push_back(static_cast<double>(timing.bytes()) / timing.seconds() / 1048576);
+                }
+                platform::DeleteFile(copy);
+            }
+        }
+        removeAll(shm);
     }
 
     std::printf("peak memory of the files test, 4 KiB each\n");
@@ -141,11 +195,30 @@ int main(int argc, char* argv[])
     std::printf("\n| benchmark | dozozeda-cli | baseline | ratio | goal |\n|---|---:|---:|---:|---:|\n");
     ratioLine("create+write+flush+close, files/s, against fio", small.values[0], small.values[1], 0.95, "files/s");
     ratioLine("the same against a plain loop of the calls", small.values[0], small.values[2], 0.95, "files/s");
-    ratioLine("100 MiB write, intervals of 0.1 s against none", intervals.values[0], intervals.values[1], 0.99,
-              "MiB/s");
-    if (baseline)
-        ratioLine("100 MiB write, --streams 1 against the program before", streams.values[0], streams.values[1],
-                  0.99, "MiB/s");
+    for (const Large& cell : large) {
+        ratioLine(("100 MiB write (" + cell.where + "), intervals of 0.1 s against none").c_str(),
+                  cell.intervals.values[0], cell.intervals.values[1], 0.99, "MiB/s");
+        if (baseline)
+            ratioLine(("100 MiB write (" + cell.where + "), --streams 1 against the program before").c_str(),
+                      cell.streams.values[0], cell.streams.values[1], 0.99, "MiB/s");
+    }
+    // What recording costs per block, alone, against the quickest block of
+    // the copies above (1 MiB at the median rate in memory).
+    double recordNanoseconds = 0;
+    {
+        constexpr int kCalls = 1'000'000;
+        measure::BlockTimes blocks(std::int64_t{kCalls} << 20, 1 << 20);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 1; i <= kCalls; ++i)
+            blocks.record(std::int64_t{i} << 20);
+        recordNanoseconds = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() / kCalls;
+    }
+    if (!alone.empty())
+        std::printf("| recording one block | %.0f ns | a 1 MiB block at %.0f MiB/s: %.0f us | %.5f | <= 0.01 |\n",
+                    recordNanoseconds, median(alone), 1e6 / median(alone), recordNanoseconds / (1e9 / median(alone)));
+    if (!alone.empty())
+        ratioLine("100 MiB into memory in this process, one stream with each block recorded against timeCopy alone",
+                  recorded, alone, 0.99, "MiB/s");
     std::printf("| peak memory, 100,000 files against 1,000 | %.1f MB | %.1f MB | %.2f | 100,000 files <= 64 MB |\n",
                 static_cast<double>(many) * 1024 / 1e6, static_cast<double>(few) * 1024 / 1e6,
                 static_cast<double>(many) / static_cast<double>(few));

@@ -134,6 +134,7 @@ TEST(Prometheus, TheWorkloadFiguresPassPromtool)
     const std::string text = testsupport::readFile(metrics);
     for (const char* sample : {"dozozeda_small_files_per_second{", ",phase=\"create\"} ",
                                "dozozeda_folders_per_second{", "dozozeda_streams{",
-                               ",test=\"files\",phase=\"stat\",quantile=\"0.99\"} "})
+                               ",test=\"files\",phase=\"stat\",quantile=\"0.99\"} ",
+                               "dozozeda_operation_latency_seconds_count{", ",direction=\"folders\"} 1\n"})
         EXPECT_NE(text.find(sample), std::string::npos) << sample << "\n" << text;
 }
