@@ -80,7 +80,8 @@ std::string csvRows(const Report& report)
     forEachRun(report, large, small);
     // A history must show the hours the share could not be reached at all,
     // and a copy left behind after the last run.
-    if (report.failure && ((report.runs.empty() && report.workloadRuns.empty()) || report.failure->stage == "cleanup")) {
+    const bool noRun = report.runs.empty() && report.workloadRuns.empty();
+    if (report.failure && (noRun || report.failure->stage == "cleanup")) {
         std::vector<std::string> fields = invocation;
         fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
                                      "", "", "", report.failure->message, fileSystem});

@@ -57,11 +57,12 @@ void addRunDetails(Json::Object& object, const RunResult& run)
         Json::Array streams;
         for (std::size_t i = 0; i < run.streams.size(); ++i) {
             const RunResult::Stream& stream = run.streams[i];
+            const double rate = static_cast<double>(stream.bytes) / stream.seconds;
             streams.emplace_back(Json::Object{{"stream", static_cast<int>(i + 1)},
                                               {"bytes", stream.bytes},
                                               {"start_seconds", stream.startSeconds},
                                               {"seconds", stream.seconds},
-                                              {"bytes_per_second", static_cast<double>(stream.bytes) / stream.seconds}});
+                                              {"bytes_per_second", rate}});
         }
         object.emplace_back("streams", std::move(streams));
     }
@@ -85,20 +86,22 @@ Json workloadRunJson(const WorkloadRun& run)
 
 void addWorkloadParameters(Json::Object& parameters, const Report& report)
 {
-    parameters.emplace_back("interval_seconds", report.write && report.intervalSeconds > 0 ? Json(report.intervalSeconds)
-                                                                                          : Json());
+    const bool intervals = report.write && report.intervalSeconds > 0;
+    parameters.emplace_back("interval_seconds", intervals ? Json(report.intervalSeconds) : Json());
     parameters.emplace_back("streams", report.streams);
-    parameters.emplace_back("small_files", report.smallFiles
-                                               ? Json(Json::Object{{"files", report.files},
-                                                                   {"file_size_bytes", report.smallFileBytes},
-                                                                   {"folder_name", smallFilesFolderName(report.namePrefix)},
-                                                                   {"flush", "each_file"}})
-                                               : Json());
-    parameters.emplace_back("folder_tree", report.folderTree
-                                               ? Json(Json::Object{{"folders", report.folders},
-                                                                   {"fan_out", measure::kTreeFanOut},
-                                                                   {"root_name", folderTreeName(report.namePrefix)}})
-                                               : Json());
+    Json smallFiles;
+    if (report.smallFiles)
+        smallFiles = Json::Object{{"files", report.files},
+                                  {"file_size_bytes", report.smallFileBytes},
+                                  {"folder_name", smallFilesFolderName(report.namePrefix)},
+                                  {"flush", "each_file"}};
+    parameters.emplace_back("small_files", std::move(smallFiles));
+    Json folderTree;
+    if (report.folderTree)
+        folderTree = Json::Object{{"folders", report.folders},
+                                  {"fan_out", measure::kTreeFanOut},
+                                  {"root_name", folderTreeName(report.namePrefix)}};
+    parameters.emplace_back("folder_tree", std::move(folderTree));
 }
 
 void addWorkloadSummary(Json::Object& summary, const Report& report)

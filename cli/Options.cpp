@@ -76,7 +76,8 @@ std::int64_t byteCount(std::string_view option, const std::string& value, std::i
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || number < 0
         || number > max / unit)
-        throw UsageError("--" + std::string(option) + " takes bytes, or KiB or MiB with a K or M after the number, from 0 to "
+        throw UsageError("--" + std::string(option)
+                         + " takes bytes, or KiB or MiB with a K or M after the number, from 0 to "
                          + std::to_string(max / (1024 * 1024)) + "M, not '" + value + "'");
     return number * unit;
 }

@@ -253,8 +253,8 @@ void runMeasurement(const Options& options, Report& report, Observer& observer,
         return;
     }
     observer.begin();
-    runAll({local ? local->path() : platform::ResolvedPath(), *target, report.copyName, report.fileBytes, pattern}, report,
-           observer, stop);
+    const platform::ResolvedPath localFile = local ? local->path() : platform::ResolvedPath();
+    runAll({localFile, *target, report.copyName, report.fileBytes, pattern}, report, observer, stop);
     if (const std::string leftOver = local ? local->remove() : std::string(); !leftOver.empty()) {
         report.localFileRemoved = false;
         observer.problem("the local test file stayed in the temporary folder" + leftOver);

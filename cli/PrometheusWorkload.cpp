@@ -47,8 +47,10 @@ std::string prometheusWorkloadMetrics(const Report& report, const std::string& l
         for (const PhaseStatistics& phase : workloadStatistics(report, test)) {
             text += std::string(rate.name) + "{" + labels + ",phase=\"" + phase.phase + "\"} "
                 + shortestText(phase.operations.median) + "\n";
-            const std::string phaseLabels = labels + ",test=\"" + std::string(name(test)) + "\",phase=\"" + phase.phase + "\"";
-            for (const auto& [quantile, value] : {std::pair{"0.5", phase.latency.p50}, std::pair{"0.99", phase.latency.p99}})
+            const std::string phaseLabels =
+                labels + ",test=\"" + std::string(name(test)) + "\",phase=\"" + phase.phase + "\"";
+            for (const auto& [quantile, value] :
+                 {std::pair{"0.5", phase.latency.p50}, std::pair{"0.99", phase.latency.p99}})
                 latencies += std::string(kLatency.name) + "{" + phaseLabels + ",quantile=\"" + quantile + "\"} "
                     + shortestText(value) + "\n";
             // The operations' times add up to the phase's seconds.

@@ -117,7 +117,9 @@ void forEachRun(const Report& report, const std::function<void(const RunResult&)
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < report.runs.size() || j < report.workloadRuns.size()) {
-        if (j == report.workloadRuns.size() || (i < report.runs.size() && report.runs[i].run <= report.workloadRuns[j].run))
+        const bool largeFirst = i < report.runs.size()
+            && (j == report.workloadRuns.size() || report.runs[i].run <= report.workloadRuns[j].run);
+        if (largeFirst)
             large(report.runs[i++]);
         else
             small(report.workloadRuns[j++]);

@@ -81,8 +81,10 @@ std::vector<RunResult::Stream> streamFigures(const std::vector<Timing>& streams,
     std::vector<RunResult::Stream> figures;
     if (streams.size() < 2)
         return figures;
-    for (const Timing& timing : streams)
-        figures.push_back({timing.bytes, std::chrono::duration<double>(timing.start - start).count(), timing.seconds()});
+    for (const Timing& timing : streams) {
+        const double startSeconds = std::chrono::duration<double>(timing.start - start).count();
+        figures.push_back({timing.bytes, startSeconds, timing.seconds()});
+    }
     return figures;
 }
 

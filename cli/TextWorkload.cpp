@@ -71,7 +71,8 @@ std::string figures(double operationsPerSecond, std::optional<double> bytesPerSe
 {
     std::string line = padLeft(rateText(operationsPerSecond), 12);
     if (bytesPerSecond)
-        line += padLeft(fixedText(*bytesPerSecond / unit.bytes, 2), 11) + padLeft(fixedText(*bytesPerSecond * 8 / 1e6, 2), 11);
+        line += padLeft(fixedText(*bytesPerSecond / unit.bytes, 2), 11)
+            + padLeft(fixedText(*bytesPerSecond * 8 / 1e6, 2), 11);
     else
         line += padLeft("-", 11) + padLeft("-", 11);
     return line;
@@ -103,8 +104,8 @@ std::string textRunDetails(const RunResult& run, const Report& report, Units uni
         const bool flushed = run.intervals.back().flush;
         const std::size_t data = run.intervals.size() - (flushed ? 1 : 0);
         const std::size_t group = (data + kMaxShownIntervals - 1) / kMaxShownIntervals;
-        text += std::string(10, ' ') + unit.name + " per " + shortestText(report.intervalSeconds * static_cast<double>(group))
-            + " s:";
+        const double span = report.intervalSeconds * static_cast<double>(group);
+        text += std::string(10, ' ') + unit.name + " per " + shortestText(span) + " s:";
         for (std::size_t first = 0; first < data; first += group) {
             std::int64_t bytes = 0;
             double seconds = 0;

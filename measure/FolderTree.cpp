@@ -87,7 +87,8 @@ private:
     void list(std::int64_t number)
     {
         const std::int64_t first = number * kTreeFanOut + 1;
-        const std::int64_t expected = std::max<std::int64_t>(0, std::min(m_plan.folders, first + kTreeFanOut - 1) - first + 1);
+        const std::int64_t last = std::min(m_plan.folders, first + kTreeFanOut - 1);
+        const std::int64_t expected = std::max<std::int64_t>(0, last - first + 1);
         std::int64_t found = 0;
         platform::FolderListing listing(path(number));
         while (const auto name = listing.next()) {
@@ -95,8 +96,9 @@ private:
                 ++found;
         }
         if (found != expected)
-            throw platform::Error("Cannot list the folder " + platform::quotedPath(path(number).native()) + ": it lists "
-                                  + std::to_string(found) + " of the " + folders(expected) + " made in it");
+            throw platform::Error("Cannot list the folder " + platform::quotedPath(path(number).native())
+                                  + ": it lists " + std::to_string(found) + " of the " + folders(expected)
+                                  + " made in it");
     }
 
     std::string rootStays(const platform::Error& error) const
@@ -155,7 +157,8 @@ private:
 FolderTreeTiming timeFolderTree(const FolderTreePlan& plan, std::stop_token stop, const PhaseObserver& phaseStarted)
 {
     if (plan.folders < 1 || plan.folders > kMaxTreeFolders)
-        throw platform::Error("Cannot test a folder tree of " + std::to_string(plan.folders) + " folders: out of range");
+        throw platform::Error("Cannot test a folder tree of " + std::to_string(plan.folders)
+                              + " folders: out of range");
     return FolderTree(plan, std::move(stop), phaseStarted).run();
 }
 

@@ -27,7 +27,8 @@ std::int64_t numberOf(std::string_view name)
     if (name.size() <= kNamePrefix.size() + kNameSuffix.size() || !name.starts_with(kNamePrefix)
         || !name.ends_with(kNameSuffix))
         return 0;
-    const std::string_view digits = name.substr(kNamePrefix.size(), name.size() - kNamePrefix.size() - kNameSuffix.size());
+    const std::string_view digits =
+        name.substr(kNamePrefix.size(), name.size() - kNamePrefix.size() - kNameSuffix.size());
     std::int64_t number = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (error != std::errc() || end != digits.data() + digits.size() || digits.front() == '0')
@@ -105,7 +106,8 @@ private:
 
     void create(std::int64_t number)
     {
-        platform::NativeFile file = platform::NativeFile::open(path(number).native(), platform::NativeFile::Mode::WriteCreateNew);
+        platform::NativeFile file =
+            platform::NativeFile::open(path(number).native(), platform::NativeFile::Mode::WriteCreateNew);
         m_made = number;
         if (!m_content.empty())
             file.writeAll(m_content.data(), m_content.size());
@@ -142,8 +144,9 @@ private:
         timing.end = clock.now();
         timing.latency = times.summary();
         if (listed != m_plan.files)
-            throw platform::Error("Cannot list the folder " + platform::quotedPath(m_plan.folder.native()) + ": it lists "
-                                  + std::to_string(listed) + " of the " + files(m_plan.files) + " written");
+            throw platform::Error("Cannot list the folder " + platform::quotedPath(m_plan.folder.native())
+                                  + ": it lists " + std::to_string(listed) + " of the " + files(m_plan.files)
+                                  + " written");
         return timing;
     }
 

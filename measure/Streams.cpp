@@ -36,7 +36,8 @@ std::chrono::nanoseconds startOf(const std::vector<Timing>& streams)
 template <typename Timing>
 std::chrono::nanoseconds endOf(const std::vector<Timing>& streams)
 {
-    return std::max_element(streams.begin(), streams.end(), [](const Timing& a, const Timing& b) { return a.end < b.end; })
+    return std::max_element(streams.begin(), streams.end(),
+                            [](const Timing& a, const Timing& b) { return a.end < b.end; })
         ->end;
 }
 

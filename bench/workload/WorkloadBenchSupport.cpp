@@ -91,7 +91,8 @@ std::optional<double> fioFilesPerSecond(const std::string& folder, int files, lo
                            "--filesize=" + size, "--size=" + std::to_string(bytes * files), "--bs=" + size,
                            "--rw=write", "--ioengine=psync", "--openfiles=1", "--create_on_open=1",
                            "--fsync_on_close=1", "--fallocate=none", "--invalidate=0",
-                           "--file_service_type=sequential", "--filename_format=f$filenum.tmp", "--output-format=json"});
+                           "--file_service_type=sequential", "--filename_format=f$filenum.tmp",
+                           "--output-format=json"});
     removeAll(folder);
     const QJsonObject result = QJsonDocument::fromJson(QByteArray::fromStdString(fio.out)).object();
     const double milliseconds = result["jobs"][0]["job_runtime"].toDouble();
