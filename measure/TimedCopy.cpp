@@ -13,13 +13,13 @@ double CopyTiming::seconds() const
 }
 
 CopyTiming timeCopy(const platform::ResolvedPath& source, const platform::ResolvedPath& destination,
-                    std::stop_token stop)
+                    std::stop_token stop, const CopyProgress& progress)
 {
     const platform::Clock& clock = platform::clock();
     CopyTiming timing;
     timing.copy = destination;
     timing.start = clock.now();
-    timing.bytes = platform::FileSystemObject().CopyFile(source, timing.copy, true, stop);
+    timing.bytes = platform::FileSystemObject().CopyFile(source, timing.copy, true, stop, progress);
     timing.end = clock.now();
     // Stopped after the copy was whole: nobody is left to report it, and it
     // must not stay on the share.

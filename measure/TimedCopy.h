@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileCopy.h"
 #include "ResolvedPath.h"
 
 #include <chrono>
@@ -8,6 +9,10 @@
 #include <string>
 
 namespace measure {
+
+// Told the bytes copied so far after every block, on the copying thread,
+// inside the timed span: it must return at once.
+using CopyProgress = platform::CopyProgress;
 
 // One timed copy of a local file to where a person pointed.
 struct CopyTiming {
@@ -30,7 +35,8 @@ struct CopyTiming {
 // A stop request ends the copy within one block, also once it is whole, and
 // removes what was written; so does a failure. platform::Cancelled (with its
 // leftOver()) or the failure's error says when that removal failed too.
+// `progress` is told the bytes copied after every block.
 CopyTiming timeCopy(const platform::ResolvedPath& source, const platform::ResolvedPath& destination,
-                    std::stop_token stop = {});
+                    std::stop_token stop = {}, const CopyProgress& progress = {});
 
 } // namespace measure

@@ -10,7 +10,7 @@ namespace platform {
 // (copy_file_range, server-side copy) let a file system clone the file or
 // copy it on the server, and the measured "transfer" would then never cross
 // the network.
-std::int64_t copyContents(NativeFile& in, NativeFile& out, std::stop_token stop)
+std::int64_t copyContents(NativeFile& in, NativeFile& out, std::stop_token stop, const CopyProgress& progress)
 {
     const auto buffer = std::make_unique<char[]>(kCopyBlockSize);
     std::int64_t copied = 0;
@@ -22,6 +22,8 @@ std::int64_t copyContents(NativeFile& in, NativeFile& out, std::stop_token stop)
             return copied;
         out.writeAll(buffer.get(), n);
         copied += static_cast<std::int64_t>(n);
+        if (progress)
+            progress(copied);
     }
 }
 

@@ -40,7 +40,7 @@ void FileSystemObject::GetFolder(const ResolvedPath& path) const
 }
 
 std::int64_t FileSystemObject::CopyFile(const ResolvedPath& source, const ResolvedPath& destination, bool overwrite,
-                                       std::stop_token stop) const
+                                       std::stop_token stop, const CopyProgress& progress) const
 {
     const std::string& from = source.native();
     const std::string& to = destination.native();
@@ -60,7 +60,7 @@ std::int64_t FileSystemObject::CopyFile(const ResolvedPath& source, const Resolv
 
     NativeFile out = NativeFile::open(to, NativeFile::Mode::WriteCreateNew);
     try {
-        const std::int64_t copied = copyContents(in, out, stop);
+        const std::int64_t copied = copyContents(in, out, stop, progress);
         out.sync();
         out.close();
         // Stopped while the data was being flushed: the copy is whole, but

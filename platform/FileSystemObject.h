@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileCopy.h"
 #include "ResolvedPath.h"
 #include "TextStream.h"
 
@@ -33,9 +34,10 @@ public:
     // never written through (a link there is removed; the file it pointed to
     // is untouched). A copy onto its own source is refused before anything is
     // written. A copy that fails or is stopped part-way removes what it wrote;
-    // when the target refuses that too, the error says so.
+    // when the target refuses that too, the error says so. `progress` is
+    // told the bytes copied after every block.
     std::int64_t CopyFile(const ResolvedPath& source, const ResolvedPath& destination, bool overwrite,
-                          std::stop_token stop = {}) const;
+                          std::stop_token stop = {}, const CopyProgress& progress = {}) const;
 };
 
 } // namespace platform
