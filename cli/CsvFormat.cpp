@@ -24,6 +24,22 @@ std::string field(const std::string& text)
     return quoted + "\"";
 }
 
+// key=value;key=value in the order given; a ';' or '\' in a value is
+// escaped with a '\', so that the list splits back unambiguously.
+std::string labelList(const Report& report)
+{
+    std::string list;
+    for (const auto& [key, value] : report.labels) {
+        list += (list.empty() ? "" : ";") + key + "=";
+        for (const char c : value) {
+            if (c == ';' || c == '\\')
+                list += '\\';
+            list += c;
+        }
+    }
+    return list;
+}
+
 std::string row(const std::vector<std::string>& fields)
 {
     std::string line;
@@ -38,7 +54,7 @@ std::string csvHeader()
 {
     return row({"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern", "test", "run", "warmup",
                 "status", "bytes", "seconds", "bytes_per_second", "cache_bypass", "resident_fraction_before",
-                "cache_suspect", "error", "target_file_system"});
+                "cache_suspect", "error", "target_file_system", "reason", "labels"});
 }
 
 std::string csvRows(const Report& report)
@@ -49,6 +65,7 @@ std::string csvRows(const Report& report)
     // Last, so that a script reading the columns by position still finds
     // the others where they were.
     const std::string fileSystem = report.fileSystem ? report.fileSystem->type : "";
+    const std::string labels = labelList(report);
     std::string rows;
     for (const RunResult& run : report.runs) {
         const bool ok = run.status == RunResult::Status::Ok;
@@ -60,7 +77,8 @@ std::string csvRows(const Report& report)
                        ok ? shortestText(run.seconds) : "", ok ? shortestText(run.bytesPerSecond()) : "",
                        read ? run.cacheBypass : "",
                        read && run.residentBefore ? shortestText(*run.residentBefore) : "",
-                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem});
+                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem, run.reason,
+                       labels});
         rows += row(fields);
     }
     // A history must show the hours the share could not be reached at all,
@@ -68,7 +86,8 @@ std::string csvRows(const Report& report)
     if (report.failure && (report.runs.empty() || report.failure->stage == "cleanup")) {
         std::vector<std::string> fields = invocation;
         fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
-                                     "", "", "", report.failure->message, fileSystem});
+                                     "", "", "", report.failure->message, fileSystem,
+                                     std::string(name(report.failure->cause.reason)), labels});
         rows += row(fields);
     }
     return rows;

@@ -3,7 +3,9 @@
 #include "Options.h"
 #include "Report.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -23,7 +25,12 @@ std::string csvHeader();
 std::string csvRows(const Report& report);
 
 // The text exposition format of Prometheus, for node_exporter's textfile
-// collector.
+// collector. Every series carries the target (or the administrator's
+// --label target=NAME), its file system and the administrator's labels.
 std::string prometheusMetrics(const Report& report);
+
+// When the previous metrics of the report's target (the file -o replaces)
+// say a measurement last succeeded; nothing when they do not.
+std::optional<double> lastSuccessIn(std::string_view metrics, const Report& report);
 
 } // namespace cli

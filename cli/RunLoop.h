@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureReason.h"
 #include "Report.h"
 #include "ResolvedPath.h"
 #include "TestPattern.h"
@@ -18,6 +19,12 @@ public:
     virtual void stepFinished(const RunResult& result) = 0;
     // A failure, a stop or a copy that stayed, told as it happens.
     virtual void problem(const std::string& message) = 0;
+    // A block of the step's copy or read moved: `done` of `total` bytes so
+    // far. On the transferring thread, inside the timed span: returns at once.
+    virtual void transferred(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    // Why a stop was asked for when a limit of the run ran out rather than a
+    // person or the system asking; nothing otherwise.
+    virtual std::optional<LimitReached> limitReached() const { return std::nullopt; }
 };
 
 struct RunPlan {
@@ -33,7 +40,10 @@ struct RunPlan {
 // Runs the report's warm-up and measured runs in turn, each a timed write,
 // then (when asked) a timed read of the copy, then the copy's removal,
 // through the measurement the window uses. Stops at the first failure, at a
-// copy that cannot be removed, or at a stop request, and records it.
+// copy that cannot be removed, or at a stop request, and records it: a stop
+// for a limit the observer names as a failure, any other as an interruption.
+// Each copy is in writtenFiles() from before it is made until it is known
+// to be gone.
 void runAll(const RunPlan& plan, Report& report, RunObserver& observer, std::stop_token stop);
 
 } // namespace cli
