@@ -4,6 +4,13 @@
 
 namespace cli {
 
+namespace {
+
+// ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers leave out.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
+} // namespace
+
 // What the SMB redirector and the file system answer, by GetLastError().
 std::optional<Reason> reasonOfSystemError(int code)
 {
@@ -29,7 +36,7 @@ std::optional<Reason> reasonOfSystemError(int code)
         return Reason::Permission;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case kDiskQuotaExceeded:
         return Reason::NoSpace;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
