@@ -6,15 +6,23 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 
 namespace platform {
 
 namespace {
 
-// "\\server\share", not "\\?\" or "\\.\", the local machine's namespaces.
-bool isUncPath(const std::string& path)
+// "\\server\share\" of a UNC path; empty for any other path, "\\?\" and
+// "\\.\" (the local machine's namespaces) included.
+std::wstring uncRoot(const std::wstring& path)
 {
-    return path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.';
+    if (path.size() < 5 || path[0] != L'\\' || path[1] != L'\\' || path[2] == L'?' || path[2] == L'.')
+        return {};
+    const auto server = path.find(L'\\', 2);
+    if (server == std::wstring::npos)
+        return {};
+    const auto share = path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? path + L'\\' : path.substr(0, share + 1);
 }
 
 } // namespace
@@ -24,15 +32,22 @@ FileSystemKind fileSystemOf(const ResolvedPath& folder)
     const std::wstring path = systemPath(folder.native());
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         throwSystemError("tell the file system of", folder.native());
-    wchar_t volume[MAX_PATH + 1] = {};
-    if (!GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1))
-        throwSystemError("tell the volume of", folder.native());
     FileSystemKind kind;
-    kind.network = GetDriveTypeW(volume) == DRIVE_REMOTE || isUncPath(folder.native());
+    // A share's root is plain to see, and a share is reached over the
+    // network; some systems (Wine) cannot say either.
+    std::wstring volume = uncRoot(path);
+    kind.network = !volume.empty();
+    if (volume.empty()) {
+        volume.assign(MAX_PATH + 1, L'\0');
+        if (!GetVolumePathNameW(path.c_str(), volume.data(), MAX_PATH + 1))
+            throwSystemError("tell the volume of", folder.native());
+        volume.resize(std::wcslen(volume.c_str()));
+        kind.network = GetDriveTypeW(volume.c_str()) == DRIVE_REMOTE;
+    }
     wchar_t name[MAX_PATH + 1] = {};
     DWORD serial = 0;
-    if (GetVolumeInformationW(volume, nullptr, 0, &serial, nullptr, nullptr, name, MAX_PATH + 1)) {
-        kind.type = narrow(name, wcslen(name));
+    if (GetVolumeInformationW(volume.c_str(), nullptr, 0, &serial, nullptr, nullptr, name, MAX_PATH + 1)) {
+        kind.type = narrow(name, std::wcslen(name));
         char text[16];
         std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(serial));
         kind.device = text;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds every artefact into build/packages/: the Debian package, from a
+# Builds every artefact into build/packages/: the Debian packages dozozeda
+# (the window) and dozozeda-cli (the command line, for servers too), from a
 # release build with Debian's hardening flags in build/package-linux; the
 # Windows zip, from build/windows, the release build the Windows tests use;
-# and SHA256SUMS for both.
+# and SHA256SUMS for all three.
 #
 #   scripts/package.sh
 #
@@ -24,7 +25,7 @@ cmake -S "$repo" -B "$linux_build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OF
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$linux_build" -j2
-rm -f "$linux_build"/dozozeda_*.deb
+rm -f "$linux_build"/dozozeda*.deb
 (cd "$linux_build" && cpack -G DEB >/dev/null)
 
 # The same options as scripts/windows-tests.sh, so that the two share one build.
@@ -39,7 +40,7 @@ rm -f "$windows_build"/Dozozeda-*-win64.zip
 
 rm -rf "$out"
 mkdir -p "$out"
-cp "$linux_build"/dozozeda_*.deb "$windows_build"/Dozozeda-*-win64.zip "$out/"
+cp "$linux_build"/dozozeda*.deb "$windows_build"/Dozozeda-*-win64.zip "$out/"
 (cd "$out" && sha256sum -- * >SHA256SUMS)
 echo "Packages in $out:"
 (cd "$out" && ls -l --time-style=+ -- *.deb *.zip | awk '{print "  " $NF ": " $5 " bytes"}')

@@ -2,7 +2,7 @@
 # Builds everything and runs every test: the native suite (the windows
 # headless, the file layer, the real-share tests when run as root), the
 # packages (scripts/package.sh), the Windows build and its zip under Wine,
-# and the Debian package, installed and purged again when run as root.
+# and the Debian packages, installed and purged again when run as root.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${DOZOZEDA_BUILD_DIR:-$repo/build/tests}"
@@ -18,4 +18,4 @@ cmake --build "$build" -j2
 # Builds build/windows, which the Windows tests then use as it is.
 "$repo/scripts/package.sh"
 "$repo/scripts/windows-tests.sh" "$repo/build/windows" "$repo"/build/packages/Dozozeda-*-win64.zip
-"$repo/tests/packaging/check-deb.sh" "$repo"/build/packages/dozozeda_*.deb
+"$repo/tests/packaging/check-deb.sh" "$repo"/build/packages/dozozeda*.deb

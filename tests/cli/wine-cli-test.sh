@@ -1,7 +1,8 @@
 #!/bin/bash
 # dozozeda-cli.exe under Wine, run as a Windows user would from a console:
 # writes and reads into the UNC share that scripts/windows-tests.sh serves,
-# with its exit statuses, JSON checked against the documented schema, the
+# with its exit statuses, JSON checked against the documented schema, a
+# local drive refused with --require-network and as a share address, the
 # read's fallback, a file replaced, NUL written through, a folder refused,
 # histories appended to (one at a time, and four at once), and a Unicode
 # folder name through wmain.
@@ -67,6 +68,19 @@ check "the Unicode folder name arrives whole" [ "$(json_field "$work/out" 'r["pa
 check "it ran on Windows" [ "$(json_field "$work/out" 'r["host"]["os"]')" = windows ]
 rmdir "$folder/Ωmega"
 check "nothing is left on the share or in %TEMP%" nothing_left
+
+# A UNC share is reached over the network; a folder on a drive is not one.
+cli -s 10 -n 1 --require-network -f json "$share"
+check "--require-network takes a UNC share" [ "$status" = 0 ]
+check "whose file system is a network one" [ "$(json_field "$work/out" 'r["parameters"]["target_file_system"]["network"]')" = True ]
+cli -s 10 -n 1 --require-network -f json 'C:\windows'
+check "--require-network refuses a local drive" [ "$status" = 1 ]
+check "before anything is written" [ "$(json_field "$work/out" 'r["error"]["stage"]')" = precheck ]
+check "naming its file system" grep -q "is on a local file system" "$work/err"
+# "\\?\C:\..." is the local drive: no share address may become one.
+cli -s 10 -n 1 "smb://?/C:/windows"
+check "a share address cannot name the local drive" [ "$status" = 1 ]
+check "its server is refused" grep -q "is neither a host name nor an IP address" "$work/err"
 
 cli -s 10 -n 2 --read -f json "$share"
 check "a write and read into the UNC share exits 0" [ "$status" = 0 ]

@@ -18,6 +18,7 @@
 
 #include "PatternFile.h"
 #include "Runtime.h"
+#include "ShareAddress.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -41,9 +42,10 @@ TEST(TimedReadOnWindows, ACopyOnTheShareIsReadBackWholeAndChecked)
     for (const std::int64_t size : {std::int64_t{10} << 20, (std::int64_t{10} << 20) + 1234, std::int64_t{100}}) {
         const std::string source = folder.file("source-" + std::to_string(size));
         testsupport::writePatternFile(source, pattern, size);
-        const std::string copy = measure::timeCopy(source, std::string(share) + "\\dozozeda-read-"
-                                                               + std::to_string(::GetCurrentProcessId()))
-                                     .copy;
+        const platform::ResolvedPath copy =
+            measure::timeCopy(platform::ResolvedPath::fromSystem(source),
+                              platform::resolvePath(share).child("dozozeda-read-" + std::to_string(::GetCurrentProcessId())))
+                .copy;
 
         const measure::ReadTiming timing = measure::timeRead(copy, size, pattern);
         // Real Windows with a Windows 8 or later server turns the

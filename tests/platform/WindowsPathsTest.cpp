@@ -201,7 +201,7 @@ TEST(WindowsPaths, AShareAddressNeverBecomesALocalDrive)
     std::string below = folder.substr(3);
     std::replace(below.begin(), below.end(), '\\', '/');
     for (const std::string& address : {"smb://?/" + folder.substr(0, 2) + "/" + below, "smb://%3F/C:/" + below,
-                                       "smb://?/UNC/localhost/C$/" + below, "smb://?/GLOBALROOT/Device/x",
+                                       "smb://?/UNC/localhost/C$/" + below, std::string("smb://?/GLOBALROOT/Device/x"),
                                        "smb://./C:/" + below}) {
         const std::string error = errorOf([&] { typed(address + "/"); });
         EXPECT_TRUE(error.starts_with("Cannot use ")) << address << ": " << error;

@@ -9,6 +9,9 @@
 # env file is added (XDG_RUNTIME_DIR, GVFS_SHARE). Exits 77, which ctest
 # reports as skipped, when this machine cannot host the shares; otherwise with
 # the program's status.
+#
+# DOZOZEDA_SHARE_RELAY, the relay program (ctest sets it to the one it
+# built), goes on to the test, whose `share.sh delay` calls need it.
 set -euo pipefail
 
 gvfs=()
@@ -21,6 +24,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 share=$here/share.sh
 
 reason=$("$share" check "${gvfs[@]}") || { rc=$?; echo "skipped: $reason"; exit "$rc"; }
+if [[ -n "${DOZOZEDA_SHARE_RELAY:-}" ]]; then
+    [[ -x "$DOZOZEDA_SHARE_RELAY" ]] ||
+        { echo "run-tests.sh: DOZOZEDA_SHARE_RELAY=$DOZOZEDA_SHARE_RELAY is not a program" >&2; exit 2; }
+    export DOZOZEDA_SHARE_RELAY
+fi
 
 state=$(mktemp -d /tmp/dozozeda-realshare-XXXXXX)
 trap '"$share" down "$state" || echo "run-tests.sh: could not take the share down ($state)" >&2' EXIT

@@ -6,8 +6,9 @@
 # share as well, in the same client namespace.
 #
 #   share.sh check [gvfs]
-#   share.sh up STATE_DIR [RATE_MBIT]
+#   share.sh up STATE_DIR [RATE_MBIT|off] [DELAY_MS]
 #   share.sh rate STATE_DIR RATE_MBIT|off
+#   share.sh delay STATE_DIR DELAY_MS|off
 #   share.sh cut STATE_DIR [remote|local]
 #   share.sh restore STATE_DIR
 #   share.sh readonly STATE_DIR data|small on|off
@@ -18,6 +19,11 @@
 #
 # After `up`, STATE_DIR/env holds shell assignments (SHARE_DATA, ...); after
 # `gvfs-up`, STATE_DIR/gvfs-env does (XDG_RUNTIME_DIR, GVFS_SHARE).
+#
+# DELAY_MS is the round trip added to the link, in milliseconds (up to three
+# decimals). The kernel has no netem, so a user-space relay (realshare_relay,
+# built beside the tests) carries the traffic then; DOZOZEDA_SHARE_RELAY
+# names that program, and only a delay needs it.
 set -euo pipefail
 
 readonly SERVER_IP=10.213.77.1
@@ -82,6 +88,8 @@ cmd_check() {
     [[ -c /dev/fuse ]] || skip "no /dev/fuse"
     grep -qw fuse /proc/filesystems 2>/dev/null || modprobe fuse 2>/dev/null ||
         skip "kernel has no fuse file system"
+    # The relay of `delay` makes TUN devices.
+    [[ -c /dev/net/tun ]] || skip "no /dev/net/tun (TUN devices, needed for a delay)"
     local missing
     if [[ "${1:-}" == gvfs ]]; then
         missing=$(missing_commands "${COMMANDS[@]}" "${GVFS_COMMANDS[@]}")
@@ -103,6 +111,8 @@ cmd_check() {
     elif command -v tc >/dev/null &&
          ! tc -n "$ns" qdisc add dev dzchka root tbf rate 100mbit burst 65536 latency 20ms 2>/dev/null; then
         why="tbf queueing discipline not available"
+    elif ! ip -n "$ns" tuntap add dev dzchkt mode tun 2>/dev/null; then
+        why="cannot create a TUN device (needed for a delay)"
     fi
     ip netns del "$ns" 2>/dev/null || true
     [[ -z "$why" ]] || skip "$why"
@@ -123,6 +133,7 @@ load_state() {
     f=$(state_file "$sd")
     SERVER_NS="" CLIENT_NS="" SERVER_IF="" CLIENT_IF="" MNT="" SMALL_DIR="" DATA_DIR=""
     SMBD_PID="" SMBNETFS_PID="" SMB_CONF="" PASSWORD="" GVFS_RUN=""
+    SERVER_TUN="" CLIENT_TUN="" RELAY_PID="" RATE="" DELAY=""
     [[ -f "$f" ]] || return 1
     # shellcheck disable=SC1090
     source "$f"
@@ -269,6 +280,7 @@ cmd_down() {
     stop_gvfs "$sd"
     stop_smbnetfs
     stop_pid "$SMBD_PID" "$SERVER_NS" smbd
+    stop_pid "$RELAY_PID" "$CLIENT_NS" realshare_relay
     kill_ns_pids "$CLIENT_NS"
     kill_ns_pids "$SERVER_NS"
     # Deleting a namespace takes its end of the veth pair with it.
@@ -340,16 +352,148 @@ EOF
 
 valid_rate() { [[ "$1" =~ ^[1-9][0-9]{0,5}$ ]]; }
 
-shape() { # shape RATE_MBIT|off ; uses loaded state
-    local rate=$1 ns dev
-    for ns_dev in "$SERVER_NS:$SERVER_IF" "$CLIENT_NS:$CLIENT_IF"; do
-        ns=${ns_dev%%:*} dev=${ns_dev#*:}
-        if [[ "$rate" == off ]]; then
-            tc -n "$ns" qdisc del dev "$dev" root 2>/dev/null || true
-        else
-            tc -n "$ns" qdisc replace dev "$dev" root tbf rate "${rate}mbit" burst 65536 latency 20ms
-        fi
+shape_dev() { # shape_dev NS DEV RATE_MBIT|off
+    if [[ "$3" == off ]]; then
+        tc -n "$1" qdisc del dev "$2" root 2>/dev/null || true
+    else
+        tc -n "$1" qdisc replace dev "$2" root tbf rate "${3}mbit" burst 65536 latency 20ms
+    fi
+}
+
+# Both ends of the pair and, while the relay carries the traffic, its two
+# devices: what leaves either namespace is shaped whichever way it goes.
+shape() { # shape STATE_DIR RATE_MBIT|off ; uses loaded state
+    shape_dev "$SERVER_NS" "$SERVER_IF" "$2"
+    shape_dev "$CLIENT_NS" "$CLIENT_IF" "$2"
+    if relay_running; then
+        shape_dev "$SERVER_NS" "$SERVER_TUN" "$2"
+        shape_dev "$CLIENT_NS" "$CLIENT_TUN" "$2"
+    fi
+    RATE=${2/#off/}
+    record "$1" RATE "$RATE"
+}
+
+# ---------------------------------------------------------------- delay
+
+readonly MAX_DELAY_MS=1000
+
+# A round trip in ms, 0 to MAX_DELAY_MS, with up to three decimals.
+valid_delay() {
+    [[ "$1" =~ ^[0-9]{1,4}(\.[0-9]{1,3})?$ ]] && awk -v d="$1" -v m=$MAX_DELAY_MS 'BEGIN { exit !(d <= m) }'
+}
+
+# The relay holds each packet for half the round trip, in whole microseconds.
+one_way_us() { awk -v d="$1" 'BEGIN { printf "%d", d * 500 + 0.5 }'; }
+
+relay_program() {
+    local p=${DOZOZEDA_SHARE_RELAY:-}
+    [[ -n "$p" ]] || die "a delay needs the relay: set DOZOZEDA_SHARE_RELAY to the realshare_relay" \
+        "program (<build>/tests/realshare/realshare_relay)"
+    [[ -f "$p" && -x "$p" ]] || die "DOZOZEDA_SHARE_RELAY=$p is not an executable file"
+    echo "$p"
+}
+
+relay_running() { pid_is_ours "$RELAY_PID" "$CLIENT_NS" realshare_relay && is_running "$RELAY_PID"; }
+
+relay_file() { echo "$1/harness/relay.$2"; }
+
+# A value from the status the relay rewrites whole on every change.
+relay_status() { # relay_status STATE_DIR KEY
+    sed -n "s/^$2=//p" "$(relay_file "$1" status)" 2>/dev/null || true
+}
+
+relay_failed() { # relay_failed STATE_DIR MESSAGE
+    die "$2; relay log: $(tail -n 3 "$(relay_file "$1" log)" 2>/dev/null | tr '\n' ' ')"
+}
+
+ns_sysctl() { # ns_sysctl NS KEY=VALUE...
+    # shellcheck disable=SC2016
+    nsenter --net="/run/netns/$1" bash -c \
+        'for kv; do k=${kv%%=*}; echo "${kv#*=}" >"/proc/sys/${k//.//}" || exit 1; done' _ "${@:2}"
+}
+
+# Host routes onto the relay's devices: more specific than the /30 on the
+# pair, so the traffic between the two addresses takes the relay while the
+# addresses stay where they are.
+relay_routes() { # relay_routes add|del
+    if [[ "$1" == add ]]; then
+        ip -n "$SERVER_NS" route replace "$CLIENT_IP/32" dev "$SERVER_TUN" src "$SERVER_IP"
+        ip -n "$CLIENT_NS" route replace "$SERVER_IP/32" dev "$CLIENT_TUN" src "$CLIENT_IP"
+    else
+        ip -n "$SERVER_NS" route del "$CLIENT_IP/32" dev "$SERVER_TUN" 2>/dev/null || true
+        ip -n "$CLIENT_NS" route del "$SERVER_IP/32" dev "$CLIENT_TUN" 2>/dev/null || true
+    fi
+}
+
+start_relay() { # start_relay STATE_DIR ONE_WAY_US ; uses loaded state
+    local sd=$1 relay status
+    relay=$(relay_program)
+    status=$(relay_file "$sd" status)
+    echo "$2" >"$(relay_file "$sd" delay)"
+    rm -f "$status"
+    # In the client namespace, so that `down` knows it as ours; it makes
+    # each device in its own namespace itself.
+    RELAY_PID=$(start_bg "$(relay_file "$sd" pid)" "$(relay_file "$sd" log)" \
+        nsenter --net="/run/netns/$CLIENT_NS" \
+        "$relay" "$(relay_file "$sd" delay)" "$status" \
+        "/run/netns/$SERVER_NS" "$SERVER_TUN" "/run/netns/$CLIENT_NS" "$CLIENT_TUN")
+    record "$sd" RELAY_PID "$RELAY_PID"
+    local n=100
+    until [[ -s "$status" ]]; do
+        is_running "$RELAY_PID" || relay_failed "$sd" "the relay exited"
+        ((--n > 0)) || relay_failed "$sd" "the relay is not ready after 5 s"
+        sleep 0.05
     done
+    # While the routes change, and for packets the relay still holds after,
+    # a packet may come in on the device its sender's route does not take;
+    # strict reverse-path filtering would drop it. IPv6 is off on the new
+    # devices: its announcements are not the harness's traffic, and one
+    # reaching a device not up yet counts as a failure in the relay's status.
+    local ns_devs ns veth tun
+    for ns_devs in "$SERVER_NS:$SERVER_IF:$SERVER_TUN" "$CLIENT_NS:$CLIENT_IF:$CLIENT_TUN"; do
+        IFS=: read -r ns veth tun <<<"$ns_devs"
+        ns_sysctl "$ns" net.ipv4.conf.all.rp_filter=0 "net.ipv4.conf.$veth.rp_filter=0" \
+            "net.ipv4.conf.$tun.rp_filter=0"
+        [[ ! -d /proc/sys/net/ipv6 ]] || ns_sysctl "$ns" "net.ipv6.conf.$tun.disable_ipv6=1"
+    done
+    ip -n "$SERVER_NS" link set "$SERVER_TUN" up
+    ip -n "$CLIENT_NS" link set "$CLIENT_TUN" up
+    [[ -z "$RATE" ]] || { shape_dev "$SERVER_NS" "$SERVER_TUN" "$RATE"; shape_dev "$CLIENT_NS" "$CLIENT_TUN" "$RATE"; }
+    relay_routes add
+}
+
+# The routes go first, so nothing new reaches the relay; it then passes on
+# what it holds and ends, and its devices go with it.
+stop_relay() { # stop_relay STATE_DIR ; uses loaded state
+    relay_running || return 0
+    relay_routes del
+    stop_pid "$RELAY_PID" "$CLIENT_NS" realshare_relay
+    record "$1" RELAY_PID ""
+    RELAY_PID=""
+}
+
+set_delay() { # set_delay STATE_DIR DELAY_MS|off ; uses loaded state
+    local sd=$1 us=0
+    [[ "$2" == off ]] || us=$(one_way_us "$2")
+    if ((us == 0)); then
+        stop_relay "$sd"
+    elif relay_running; then
+        local control
+        control=$(relay_file "$sd" delay)
+        echo "$us" >"$control.new"
+        mv -f "$control.new" "$control"
+        kill -HUP "$RELAY_PID"
+        local n=100
+        until [[ "$(relay_status "$sd" delay_us)" == "$us" ]]; do
+            ((--n > 0)) || relay_failed "$sd" "the relay did not take the new delay within 5 s"
+            sleep 0.05
+        done
+    else
+        start_relay "$sd" "$us"
+    fi
+    DELAY=$2
+    ((us != 0)) || DELAY=""
+    record "$sd" DELAY "$DELAY"
 }
 
 # A share is usable when a file can be created and removed through the mount,
@@ -371,6 +515,8 @@ wait_usable() { # wait_usable DIR SECONDS
 start_bg() { # start_bg PIDFILE LOGFILE CMD... ; the pid recorded is CMD's own
     local pidfile=$1 logfile=$2
     shift 2
+    # A file left by an earlier start would be taken for this one's.
+    rm -f "$pidfile"
     # setsid: the daemon must outlive this script and ignore its terminal.
     # The inner shell writes its pid and execs, so the pid is the daemon's.
     # shellcheck disable=SC2016
@@ -406,9 +552,12 @@ up_failed() {
 }
 
 cmd_up() {
-    local sd=$1 rate=${2:-}
+    local sd=$1 rate=${2:-} delay=${3:-}
     [[ $(id -u) -eq 0 ]] || die "must run as root"
-    [[ -z "$rate" ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s)"
+    [[ "$rate" != off ]] || rate=""
+    [[ -z "$rate" ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s or off)"
+    [[ -z "$delay" ]] || valid_delay "$delay" || die "bad delay '$delay' (round trip in ms, 0 to $MAX_DELAY_MS)"
+    [[ -z "$delay" || "$(one_way_us "$delay")" == 0 ]] || relay_program >/dev/null
     # The path ends up in smb.conf and in smbnetfs's comma-separated options.
     [[ "$sd" =~ ^[A-Za-z0-9._/-]+$ ]] || die "STATE_DIR may only hold letters, digits and . _ / -"
     if [[ -e "$sd" ]]; then
@@ -436,10 +585,11 @@ cmd_up() {
         ((--tries > 0)) || die "no free namespace name"
     done
     SERVER_NS=dozo-srv-$sfx CLIENT_NS=dozo-cli-$sfx
-    SERVER_IF=dzs$sfx CLIENT_IF=dzc$sfx
+    SERVER_IF=dzs$sfx CLIENT_IF=dzc$sfx SERVER_TUN=dzts$sfx CLIENT_TUN=dztc$sfx
+    RATE="" DELAY="" RELAY_PID=""
     MNT=$sd/mnt SMALL_DIR=$sd/srv/small DATA_DIR=$sd/srv/data SMB_CONF=$sd/samba/smb.conf
     local k
-    for k in SERVER_NS CLIENT_NS SERVER_IF CLIENT_IF MNT SMALL_DIR DATA_DIR SMB_CONF; do
+    for k in SERVER_NS CLIENT_NS SERVER_IF CLIENT_IF SERVER_TUN CLIENT_TUN MNT SMALL_DIR DATA_DIR SMB_CONF; do
         record "$sd" "$k" "${!k}"
     done
 
@@ -454,7 +604,9 @@ cmd_up() {
     for ns in "$SERVER_NS" "$CLIENT_NS"; do ip -n "$ns" link set lo up; done
     ip -n "$SERVER_NS" link set "$SERVER_IF" up
     ip -n "$CLIENT_NS" link set "$CLIENT_IF" up
-    [[ -z "$rate" ]] || shape "$rate"
+    [[ -z "$rate" ]] || shape "$sd" "$rate"
+    # Before any client connects, so every connection takes the relay.
+    [[ -z "$delay" ]] || set_delay "$sd" "$delay"
 
     # Server side folders.
     mount -t tmpfs -o "size=$SMALL_SIZE,mode=755" dozozeda-small "$SMALL_DIR"
@@ -512,11 +664,13 @@ EOF
             SERVER_NS "$SERVER_NS" \
             CLIENT_NS "$CLIENT_NS" \
             SERVER_IF "$SERVER_IF" \
-            CLIENT_IF "$CLIENT_IF"
+            CLIENT_IF "$CLIENT_IF" \
+            SERVER_TUN "$SERVER_TUN" \
+            CLIENT_TUN "$CLIENT_TUN"
     } >"$sd/env.new"
     mv -f "$sd/env.new" "$sd/env"
     trap - EXIT INT TERM HUP
-    log "up in $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }') s: $base (rate ${rate:-unshaped})"
+    log "up in $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }') s: $base (rate ${rate:-unshaped}, added round trip ${DELAY:-none})"
 }
 
 # ---------------------------------------------------------------- link faults
@@ -532,7 +686,16 @@ cmd_rate() {
     local sd=$1 rate=$2
     [[ "$rate" == off ]] || valid_rate "$rate" || die "bad rate '$rate' (whole Mbit/s or off)"
     need_state "$sd"
-    shape "$rate"
+    shape "$sd" "$rate"
+}
+
+# Established connections (smbnetfs, gvfs) carry on through the change: the
+# addresses stay, only the route between them does not.
+cmd_delay() {
+    local sd=$1 ms=$2
+    [[ "$ms" == off ]] || valid_delay "$ms" || die "bad delay '$ms' (round trip in ms, 0 to $MAX_DELAY_MS, or off)"
+    need_state "$sd"
+    set_delay "$sd" "$ms"
 }
 
 # remote: only the server end goes down; the client's route stays and packets
@@ -543,8 +706,15 @@ cmd_cut() {
     local mode=${2:-remote}
     [[ "$mode" == remote || "$mode" == local ]] || die "cut: remote or local"
     need_state "$1"
-    [[ "$mode" == local ]] && ip -n "$CLIENT_NS" link set "$CLIENT_IF" down
+    local relay=0
+    relay_running && relay=1
+    if [[ "$mode" == local ]]; then
+        ip -n "$CLIENT_NS" link set "$CLIENT_IF" down
+        ((relay == 0)) || ip -n "$CLIENT_NS" link set "$CLIENT_TUN" down
+    fi
     ip -n "$SERVER_NS" link set "$SERVER_IF" down
+    # The kernel drops what the relay passes to a device that is down.
+    ((relay == 0)) || ip -n "$SERVER_NS" link set "$SERVER_TUN" down
 }
 
 cmd_restore() {
@@ -552,6 +722,12 @@ cmd_restore() {
     need_state "$sd"
     ip -n "$SERVER_NS" link set "$SERVER_IF" up
     ip -n "$CLIENT_NS" link set "$CLIENT_IF" up
+    if relay_running; then
+        ip -n "$SERVER_NS" link set "$SERVER_TUN" up
+        ip -n "$CLIENT_NS" link set "$CLIENT_TUN" up
+        # Taking a device down took its routes with it.
+        relay_routes add
+    fi
     # smbnetfs reconnects on demand; the first calls after the link returns
     # may still fail with EIO, and a file left open by an interrupted copy
     # stays locked (EBUSY on delete) until the server drops the old session.
@@ -657,9 +833,10 @@ cmd=$1
 shift
 case $cmd in
     check) [[ $# -eq 0 || "$*" == gvfs ]] || usage; cmd_check "$@" ;;
-    up) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_up "$@" ;;
+    up) [[ $# -ge 1 && $# -le 3 ]] || usage; cmd_up "$@" ;;
     down) [[ $# -eq 1 ]] || usage; cmd_down "$1" ;;
     rate) [[ $# -eq 2 ]] || usage; cmd_rate "$@" ;;
+    delay) [[ $# -eq 2 ]] || usage; cmd_delay "$@" ;;
     cut) [[ $# -ge 1 && $# -le 2 ]] || usage; cmd_cut "$@" ;;
     restore) [[ $# -eq 1 ]] || usage; cmd_restore "$1" ;;
     readonly) [[ $# -eq 3 ]] || usage; cmd_readonly "$@" ;;

@@ -1,5 +1,6 @@
-// Reads back the version information and the icon of Dozozeda.exe (named in
-// DOZOZEDA_EXE), the way Explorer's Properties page and the taskbar do.
+// Reads back the version information and the icon of Dozozeda.exe or
+// dozozeda-cli.exe (the file DOZOZEDA_EXE names), the way Explorer's
+// Properties page, Task Manager and the taskbar do.
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -14,6 +15,17 @@
 namespace {
 
 int differences = 0;
+
+// What each program says it is; the rest is the same for both.
+struct Program {
+    const wchar_t* fileName;
+    const wchar_t* description;
+    const wchar_t* internalName;
+};
+constexpr Program kPrograms[] = {
+    {L"Dozozeda.exe", L"Dozozeda", L"Dozozeda"},
+    {L"dozozeda-cli.exe", L"Dozozeda command line", L"dozozeda-cli"},
+};
 
 void expect(bool holds, const char* otherwise)
 {
@@ -50,7 +62,7 @@ void collectStrings(const BYTE* base, const BYTE* node, const std::wstring& path
     }
 }
 
-void checkVersionInformation(const std::wstring& exe)
+void checkVersionInformation(const std::wstring& exe, const Program& program)
 {
     DWORD ignored = 0;
     std::vector<BYTE> data(::GetFileVersionInfoSizeW(exe.c_str(), &ignored));
@@ -78,9 +90,12 @@ void checkVersionInformation(const std::wstring& exe)
     std::swprintf(version, 32, L"%d.%02d.%04d", DOZOZEDA_VERSION_MAJOR, DOZOZEDA_VERSION_MINOR, DOZOZEDA_VERSION_TWEAK);
     const std::wstring table = L"\\VS_VERSION_INFO\\StringFileInfo\\040904B0\\";
     const std::map<std::wstring, std::wstring> expected = {
-        {table + L"ProductName", L"Dozozeda"},     {table + L"FileVersion", version},
-        {table + L"ProductVersion", version},      {table + L"InternalName", L"Dozozeda"},
-        {table + L"OriginalFilename", L"Dozozeda.exe"},
+        {table + L"ProductName", L"Dozozeda"},
+        {table + L"FileDescription", program.description},
+        {table + L"FileVersion", version},
+        {table + L"ProductVersion", version},
+        {table + L"InternalName", program.internalName},
+        {table + L"OriginalFilename", program.fileName},
     };
     std::map<std::wstring, std::wstring> strings;
     collectStrings(data.data(), data.data(), L"", 0, strings);
@@ -126,9 +141,19 @@ int main()
         std::printf("DOZOZEDA_EXE names no program\n");
         return 1;
     }
-    checkVersionInformation(exe);
+    const std::wstring fileName = exe.substr(exe.find_last_of(L"/\\") + 1);
+    const Program* program = nullptr;
+    for (const Program& candidate : kPrograms) {
+        if (fileName == candidate.fileName)
+            program = &candidate;
+    }
+    if (!program) {
+        std::printf("%ls is none of the programs\n", fileName.c_str());
+        return 1;
+    }
+    checkVersionInformation(exe, *program);
     checkIcon(exe);
     if (differences == 0)
-        std::printf("version information and icon as expected\n");
+        std::printf("%ls: version information and icon as expected\n", fileName.c_str());
     return differences == 0 ? 0 : 1;
 }
