@@ -320,7 +320,8 @@ void runMeasurement(const Options& options, Report& report, Observer& observer, 
     if (!target || !checkFileSystem(*target, temporary, options, report, observer))
         return;
     StaleFiles staleCopies;
-    removeStaleFiles(*target, [&](std::string_view name) { return copyOwner(name, report.host); }, staleCopies);
+    removeStaleFiles(
+        *target, [&](std::string_view name) { return copyOwner(name, report.host); }, staleCopies, stop);
     reportStale(staleCopies, report, observer);
     std::optional<LocalTestFile> local;
     try {

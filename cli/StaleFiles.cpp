@@ -4,7 +4,9 @@
 #include "PlatformError.h"
 #include "System.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace cli {
 
@@ -21,9 +23,20 @@ std::string utf8Name(const std::filesystem::path& path)
     return std::string(name.begin(), name.end());
 }
 
+constexpr auto kBusyPause = std::chrono::milliseconds(500);
+constexpr int kBusyTries = 20;
+
+bool busy(const std::exception& error)
+{
+    const auto* failure = dynamic_cast<const platform::Error*>(&error);
+    return failure && failure->code() == std::errc::device_or_resource_busy;
+}
+
+
 } // namespace
 
-void removeStaleFiles(const platform::ResolvedPath& folder, const OwnerOfName& ownerOf, StaleFiles& into)
+void removeStaleFiles(const platform::ResolvedPath& folder, const OwnerOfName& ownerOf, StaleFiles& into,
+                      std::stop_token stop)
 {
     // Names first, then each one looked at again on its own: the listing
     // says nothing that still holds when the file is removed.
@@ -42,15 +55,22 @@ void removeStaleFiles(const platform::ResolvedPath& folder, const OwnerOfName& o
         return;
     }
     for (const std::string& name : candidates) {
-        try {
-            const std::string path = folder.child(name).native();
-            const auto found = platform::lookupEntry(path);
-            if (!found || found->type != platform::EntryType::RegularFile)
-                continue;
-            platform::removeEntry(path);
-            into.removed.push_back(path);
-        } catch (const std::exception& failure) {
-            into.problems.push_back(failure.what());
+        for (int tries = 1;; ++tries) {
+            try {
+                const std::string path = folder.child(name).native();
+                const auto found = platform::lookupEntry(path);
+                if (found && found->type == platform::EntryType::RegularFile) {
+                    platform::removeEntry(path);
+                    into.removed.push_back(path);
+                }
+            } catch (const std::exception& failure) {
+                if (busy(failure) && tries < kBusyTries && !stop.stop_requested()) {
+                    std::this_thread::sleep_for(kBusyPause);
+                    continue;
+                }
+                into.problems.push_back(failure.what());
+            }
+            break;
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,10 @@ using OwnerOfName = std::function<std::optional<unsigned long>(std::string_view 
 // Removes from `folder` each regular file whose owner no longer runs
 // (isRunningInstance). Nothing else is touched: no other name, no link (it
 // is not followed either), no folder, nothing of a run that is still going.
-// A folder that cannot be read adds a problem.
-void removeStaleFiles(const platform::ResolvedPath& folder, const OwnerOfName& ownerOf, StaleFiles& into);
+// A folder that cannot be read adds a problem. A file the server still
+// holds for a connection that broke (EBUSY, for a few seconds after a link
+// comes back) is tried again for up to 10 s, or until `stop`.
+void removeStaleFiles(const platform::ResolvedPath& folder, const OwnerOfName& ownerOf, StaleFiles& into,
+                      std::stop_token stop = {});
 
 } // namespace cli
