@@ -17,11 +17,6 @@
 #include <optional>
 #include <sstream>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace clitest;
 using testsupport::TempFolder;
 
@@ -44,20 +39,6 @@ std::string promtoolProblems(const std::string& metricsFile)
     if (promtool.exitStatus() == QProcess::NormalExit && promtool.exitCode() == 0)
         return {};
     return (promtool.readAllStandardOutput() + promtool.readAllStandardError()).toStdString();
-}
-
-// A port on 127.0.0.1 that nobody listens on right now.
-unsigned short freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // As the program names it: the type of the mount the folder lies in.
@@ -118,11 +99,7 @@ TEST(Prometheus, NodeExporterServesEveryTargetByItsLabelsAndAFailureKeepsTheLast
     const unsigned short port = freePort();
     QProcess exporter;
     exporter.setProcessChannelMode(QProcess::ForwardedChannels);
-    exporter.start(QStringLiteral("prometheus-node-exporter"),
-                   {QStringLiteral("--web.listen-address=127.0.0.1:") + QString::number(port),
-                    QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
-                    QStringLiteral("--collector.textfile.directory=") + q(collector)});
-    ASSERT_TRUE(exporter.waitForStarted(10'000)) << "install the Debian package prometheus-node-exporter";
+    ASSERT_TRUE(startNodeExporter(exporter, port, collector)) << "install the Debian package prometheus-node-exporter";
     const QString metricsUrl = "http://127.0.0.1:" + QString::number(port) + "/metrics";
     std::string served;
     for (int attempt = 0; attempt < 50 && served.empty(); ++attempt) {
