@@ -375,7 +375,7 @@ TEST_F(Cli, WhatAKilledRunLeftIsRemovedByTheNextAndNothingElseIs)
     for (const std::string& path : left)
         expected << q(path);
     expected.sort();
-    EXPECT_EQ(removed, expected);
+    EXPECT_EQ(removed.join('\n').toStdString(), expected.join('\n').toStdString());
     EXPECT_TRUE(next.err.contains("removed what earlier runs of this machine had left: '")) << next.err.toStdString();
     for (const std::string& path : kept)
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
