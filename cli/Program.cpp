@@ -427,23 +427,29 @@ int runProgram(const std::vector<std::string>& args)
     LastKnown lastKnown(report);
     Progress progress(!options.quiet && errorIsTerminal());
     // A call the share keeps blocked cannot be stopped; the result is then
-    // written without the run, naming what stays, and the program ends.
-    const auto abandon = [&](const LimitReached& limit) {
+    // written without it, naming what stays, and the program ends.
+    const auto abandon = [&](const LimitReached& limit, bool interrupted) {
         Report last = lastKnown.report();
-        std::string message = limit.message + "; the share did not let go within " + std::to_string(options.stallSeconds)
+        std::string message = std::string(interrupted ? "interrupted; " : "") + limit.message
+            + "; the share did not let go within " + std::to_string(options.stallSeconds)
             + " s more, so the program ended without waiting for it";
         // The unfinished result is what the result is written as.
         const std::string left = writtenFiles().describe("the unfinished result");
         if (!left.empty())
             message += ". Left behind: " + left + " (the next run into the same folders removes them)";
-        last.fail(Outcome::Failed, lastKnown.stage(), message, {limit.reason, std::nullopt});
+        // When a person's stop came first, the run stays interrupted.
+        last.fail(interrupted ? Outcome::Interrupted : Outcome::Failed, lastKnown.stage(), message,
+                  {limit.reason, std::nullopt});
         if (writtenFiles().contains("the copy"))
             last.copyRemoved = std::nullopt;
         last.localFileRemoved = !writtenFiles().contains("the local test file");
         finishReport(last, started);
+        last.interruptedStatus = signals.exitStatus();
         progress.clear();
         say(message);
         writeResult(last, options, file);
+        if (interrupted)
+            signals.endAsInterrupted();
         std::_Exit(1);
     };
     Watchdog watchdog(signals.token(),

@@ -19,6 +19,7 @@ Watchdog::Watchdog(std::stop_token outer, Limits limits, Abandon abandon)
     : m_limits(limits)
     , m_abandon(std::move(abandon))
     , m_started(Clock::now())
+    , m_outer(outer)
     , m_forward(std::move(outer), [this] { m_source.request_stop(); })
     , m_thread([this](std::stop_token stop) { watch(std::move(stop)); })
 {
@@ -51,6 +52,8 @@ void Watchdog::transferEnded()
 std::optional<LimitReached> Watchdog::limitReached() const
 {
     const std::lock_guard lock(m_mutex);
+    if (m_limitAfterOuter)
+        return std::nullopt;
     return m_limit;
 }
 
@@ -75,6 +78,7 @@ bool Watchdog::expired(Clock::time_point now)
                && now >= Clock::time_point(Clock::duration(m_lastMove.load(std::memory_order_relaxed))) + m_limits.stall) {
         m_limit = LimitReached{Reason::Stalled, {}, "no byte moved for " + seconds(m_limits.stall) + " (--stall-timeout)"};
     }
+    m_limitAfterOuter = m_limit && m_outer.stop_requested();
     return m_limit.has_value();
 }
 
@@ -112,8 +116,9 @@ void Watchdog::watch(std::stop_token stop)
         return;
     m_state = State::Abandoning;
     const LimitReached limit = *m_limit;
+    const bool afterOuterStop = m_limitAfterOuter;
     lock.unlock();
-    m_abandon(limit);
+    m_abandon(limit, afterOuterStop);
 }
 
 } // namespace cli

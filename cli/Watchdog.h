@@ -25,9 +25,10 @@ public:
         std::optional<std::chrono::seconds> total;
         std::chrono::seconds stall{60};
     };
-    // Told why the run was stopped, without "stage" (the watchdog does not
-    // know where the run is).
-    using Abandon = std::function<void(const LimitReached&)>;
+    // Told which limit ran out, without "stage" (the watchdog does not know
+    // where the run is), and whether `outer` had asked the run to stop
+    // before it did.
+    using Abandon = std::function<void(const LimitReached&, bool afterOuterStop)>;
 
     // `outer` (the signals) stops the run too.
     Watchdog(std::stop_token outer, Limits limits, Abandon abandon);
@@ -45,7 +46,9 @@ public:
     // It ended, or only its flush is left, whose progress nobody sees.
     void transferEnded();
 
-    // Why the watchdog stopped the run; nothing while it has not.
+    // Why the watchdog stopped the run; nothing while it has not, and
+    // nothing when `outer` had asked first: a stop a person asked for is an
+    // interruption, whatever limit runs out while the run stops.
     std::optional<LimitReached> limitReached() const;
 
     // The run is over and reports itself: nothing is abandoned from now on.
@@ -63,6 +66,7 @@ private:
     const Limits m_limits;
     const Abandon m_abandon;
     const std::chrono::steady_clock::time_point m_started;
+    const std::stop_token m_outer;
     std::stop_source m_source;
     std::stop_callback<std::function<void()>> m_forward;
     std::atomic<std::chrono::steady_clock::rep> m_lastMove{0};
@@ -71,6 +75,7 @@ private:
     State m_state = State::Running;
     bool m_transferring = false;
     std::optional<LimitReached> m_limit;
+    bool m_limitAfterOuter = false;
     std::jthread m_thread;
 };
 
