@@ -327,10 +327,12 @@ void runMeasurement(const Options& options, Report& report, Observer& observer, 
     try {
         local.emplace(temporary, report.host, report.fileBytes, pattern, stop);
     } catch (const platform::Cancelled&) {
-        if (const auto limit = observer.limitReached())
+        if (const auto limit = observer.limitReached()) {
             report.fail(Outcome::Failed, "precheck", limit->message, {limit->reason, std::nullopt});
-        else
+            observer.problem(limit->message);
+        } else {
             report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
+        }
         return;
     } catch (const std::exception& error) {
         // The local disk's trouble, not the share's: no reason an alert
@@ -465,6 +467,7 @@ int runProgram(const std::vector<std::string>& args)
         outputFailed = observer.outputFailed();
     }
     watchdog.finish();
+    progress.clear();
     finishReport(report, started);
     if (report.outcome == Outcome::Interrupted)
         report.interruptedStatus = signals.exitStatus();

@@ -49,10 +49,14 @@ public:
     // interruption.
     void stoppedBetween()
     {
-        if (const auto limit = m_observer.limitReached())
+        if (const auto limit = m_observer.limitReached()) {
+            // Unless the run that noticed the stop has said it already.
+            if (m_report.outcome < Outcome::Failed)
+                m_observer.problem(limit->message);
             m_report.fail(Outcome::Failed, limit->stage, limit->message, {limit->reason, std::nullopt});
-        else
+        } else {
             m_report.fail(Outcome::Interrupted, "write", "interrupted");
+        }
     }
 
 private:
