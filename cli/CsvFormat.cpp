@@ -25,6 +25,22 @@ std::string field(const std::string& text)
     return quoted + "\"";
 }
 
+// key=value;key=value in the order given; a ';' or '\' in a value is
+// escaped with a '\', so that the list splits back unambiguously.
+std::string labelList(const Report& report)
+{
+    std::string list;
+    for (const auto& [key, value] : report.labels) {
+        list += (list.empty() ? "" : ";") + key + "=";
+        for (const char c : value) {
+            if (c == ';' || c == '\\')
+                list += '\\';
+            list += c;
+        }
+    }
+    return list;
+}
+
 std::string row(const std::vector<std::string>& fields)
 {
     std::string line;
@@ -40,7 +56,7 @@ std::string csvHeader()
     std::vector<std::string> columns{"schema_version", "started_at", "host", "target", "file_size_bytes", "pattern",
                                      "test", "run", "warmup", "status", "bytes", "seconds", "bytes_per_second",
                                      "cache_bypass", "resident_fraction_before", "cache_suspect", "error",
-                                     "target_file_system"};
+                                     "target_file_system", "reason", "labels"};
     for (std::string& column : csvWorkloadColumns())
         columns.push_back(std::move(column));
     return row(columns);
@@ -54,6 +70,7 @@ std::string csvRows(const Report& report)
     // Last, so that a script reading the columns by position still finds
     // the others where they were.
     const std::string fileSystem = report.fileSystem ? report.fileSystem->type : "";
+    const std::string labels = labelList(report);
     std::string rows;
     const auto large = [&](const RunResult& run) {
         const bool ok = run.status == RunResult::Status::Ok;
@@ -65,13 +82,14 @@ std::string csvRows(const Report& report)
                        ok ? shortestText(run.seconds) : "", ok ? shortestText(run.bytesPerSecond()) : "",
                        read ? run.cacheBypass : "",
                        read && run.residentBefore ? shortestText(*run.residentBefore) : "",
-                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem});
+                       read ? (run.cacheSuspect ? "true" : "false") : "", run.error, fileSystem, run.reason,
+                       labels});
         for (std::string& field : csvRunColumns(run))
             fields.push_back(std::move(field));
         rows += row(fields);
     };
     const auto small = [&](const WorkloadRun& run) {
-        for (const std::vector<std::string>& phase : csvWorkloadRows(run, fileSystem)) {
+        for (const std::vector<std::string>& phase : csvWorkloadRows(run, {fileSystem, run.reason, labels})) {
             std::vector<std::string> fields = invocation;
             fields.insert(fields.end(), phase.begin(), phase.end());
             rows += row(fields);
@@ -84,7 +102,8 @@ std::string csvRows(const Report& report)
     if (report.failure && (noRun || report.failure->stage == "cleanup")) {
         std::vector<std::string> fields = invocation;
         fields.insert(fields.end(), {report.failure->stage, "", "", std::string(name(report.outcome)), "", "", "",
-                                     "", "", "", report.failure->message, fileSystem});
+                                     "", "", "", report.failure->message, fileSystem,
+                                     std::string(name(report.failure->cause.reason)), labels});
         fields.resize(fields.size() + csvWorkloadColumns().size());
         rows += row(fields);
     }

@@ -54,14 +54,15 @@ std::vector<std::string> csvRunColumns(const RunResult& run)
     return fields;
 }
 
-std::vector<std::vector<std::string>> csvWorkloadRows(const WorkloadRun& run, const std::string& fileSystem)
+std::vector<std::vector<std::string>> csvWorkloadRows(const WorkloadRun& run, const std::vector<std::string>& shared)
 {
     const std::vector<std::string> start{std::string(name(run.test)), std::to_string(run.run),
                                          run.warmup ? "true" : "false", std::string(name(run.status))};
     std::vector<std::vector<std::string>> rows;
     if (run.status != RunResult::Status::Ok) {
         std::vector<std::string> fields = start;
-        fields.insert(fields.end(), {"", "", "", "", "", "", run.error, fileSystem});
+        fields.insert(fields.end(), {"", "", "", "", "", "", run.error});
+        fields.insert(fields.end(), shared.begin(), shared.end());
         fields.resize(fields.size() + kColumns);
         rows.push_back(std::move(fields));
         return rows;
@@ -71,7 +72,8 @@ std::vector<std::vector<std::string>> csvWorkloadRows(const WorkloadRun& run, co
         const bool read = !phase.cacheBypass.empty();
         fields.insert(fields.end(), {phase.bytes ? std::to_string(*phase.bytes) : "", shortestText(phase.seconds),
                                      number(phase.bytesPerSecond()), phase.cacheBypass, "",
-                                     read ? (phase.cacheSuspect ? "true" : "false") : "", "", fileSystem});
+                                     read ? (phase.cacheSuspect ? "true" : "false") : "", ""});
+        fields.insert(fields.end(), shared.begin(), shared.end());
         fields.insert(fields.end(), {phase.phase, std::to_string(phase.operations),
                                      shortestText(phase.operationsPerSecond()), shortestText(phase.latency.p50),
                                      shortestText(phase.latency.p90), shortestText(phase.latency.p99),

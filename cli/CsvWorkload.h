@@ -17,7 +17,9 @@ std::vector<std::string> csvWorkloadColumns();
 std::vector<std::string> csvRunColumns(const RunResult& run);
 
 // The rows of one run of a test of many small operations, one per phase
-// (or one saying it failed), from the column "test" on.
-std::vector<std::vector<std::string>> csvWorkloadRows(const WorkloadRun& run, const std::string& fileSystem);
+// (or one saying it failed), from the column "test" on; `shared` are the
+// fields after "error" that every row has (the file system, the reason,
+// the labels).
+std::vector<std::vector<std::string>> csvWorkloadRows(const WorkloadRun& run, const std::vector<std::string>& shared);
 
 } // namespace cli

@@ -3,7 +3,9 @@
 #include "Options.h"
 #include "Report.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -35,10 +37,15 @@ std::string csvHeader();
 std::string csvRows(const Report& report);
 
 // The text exposition format of Prometheus, for node_exporter's textfile
-// collector.
+// collector. Every series carries the target (or the administrator's
+// --label target=NAME), its file system and the administrator's labels.
 std::string prometheusMetrics(const Report& report);
 // The families of the tests of many small operations and of the streams
 // (PrometheusWorkload.cpp), every sample with `labels` (the target's).
 std::string prometheusWorkloadMetrics(const Report& report, const std::string& labels);
+
+// When the previous metrics of the report's target (the file -o replaces)
+// say a measurement last succeeded; nothing when they do not.
+std::optional<double> lastSuccessIn(std::string_view metrics, const Report& report);
 
 } // namespace cli

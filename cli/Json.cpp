@@ -1,39 +1,13 @@
 #include "Json.h"
 
 #include "NumberText.h"
+#include "Utf8Text.h"
 
 #include <cmath>
 
 namespace cli {
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence at `at`, or 0.
-std::size_t sequenceLength(const std::string& text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    }
-    if (length == 0 || at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
-            return 0;
-    }
-    return length;
-}
 
 // A Linux file name is bytes, not necessarily UTF-8; JSON text must be. A
 // byte that starts no UTF-8 character is shown as U+FFFD.
@@ -44,7 +18,7 @@ void writeString(std::string& out, const std::string& text)
         const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80) {
-            const std::size_t length = sequenceLength(text, at);
+            const std::size_t length = utf8SequenceLength(text, at);
             if (length == 0) {
                 out += "\\ufffd";
             } else {

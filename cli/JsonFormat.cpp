@@ -58,6 +58,12 @@ std::string jsonReport(const Report& report, bool pretty)
         tests.emplace_back(std::string(name(direction)));
     for (const Workload test : report.workloads())
         tests.emplace_back(std::string(name(test)));
+    Json::Object labels;
+    for (const auto& [key, value] : report.labels)
+        labels.emplace_back(key, value);
+    Json::Array staleRemoved;
+    for (const std::string& path : report.staleRemoved)
+        staleRemoved.emplace_back(path);
     Json::Object parameters{
         {"target", report.target},
         {"target_file_system",
@@ -73,6 +79,9 @@ std::string jsonReport(const Report& report, bool pretty)
         {"block_size_bytes", static_cast<std::int64_t>(platform::kCopyBlockSize)},
         {"write_flush", "inside_timed_span"},
         {"server_cache", report.read || report.smallFiles ? Json("not_controlled") : Json()},
+        {"labels", labels},
+        {"timeout_seconds", report.timeoutSeconds},
+        {"stall_timeout_seconds", report.stallSeconds},
     };
     addWorkloadParameters(parameters, report);
     Json::Array runs;
@@ -96,12 +105,15 @@ std::string jsonReport(const Report& report, bool pretty)
         {"runs", runs},
         {"summary", summary},
         {"cleanup", Json::Object{{"remote_copy_removed", report.copyRemoved},
-                                 {"local_file_removed", report.localFileRemoved}}},
+                                 {"local_file_removed", report.localFileRemoved},
+                                 {"stale_removed", staleRemoved}}},
         {"status", std::string(name(report.outcome))},
         {"error", report.failure ? Json(Json::Object{{"stage", report.failure->stage},
-                                                     {"message", report.failure->message}})
+                                                     {"message", report.failure->message},
+                                                     {"reason", std::string(name(report.failure->cause.reason))},
+                                                     {"os_error", report.failure->cause.osError}})
                                  : Json()},
-        {"exit_code", exitCode(report.outcome)},
+        {"exit_code", report.exitCode()},
     };
     return document.text(pretty) + "\n";
 }

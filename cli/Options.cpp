@@ -24,10 +24,15 @@ constexpr OptionSpec kOptions[] = {
     {'s', "size", true},      {'n', "repeat", true}, {0, "warmup", true},  {'r', "read", false},
     {0, "pattern", true},     {0, "units", true},    {'f', "format", true}, {'o', "output", true},
     {'a', "append", false},   {'q', "quiet", false}, {'h', "help", false}, {'V', "version", false},
-    {0, "require-network", false},
+    {0, "require-network", false}, {0, "label", true},   {0, "timeout", true}, {0, "stall-timeout", true},
     {0, "tests", true},       {0, "suite", false},   {0, "files", true},   {0, "file-size", true},
     {0, "folders", true},     {0, "interval", true}, {0, "streams", true},
 };
+
+// The labels every series already has, or that some series has: a second
+// one of a name would make the metrics unreadable.
+constexpr std::string_view kReservedLabels[] = {"direction", "statistic", "stage", "reason", "fstype",
+                                                "version",   "os",        "test",  "phase",  "quantile"};
 
 const OptionSpec* findLong(std::string_view name)
 {
@@ -131,6 +136,39 @@ Choice oneOf(std::string_view option, const std::string& value,
     throw UsageError("--" + std::string(option) + " takes one of " + names + ", not '" + value + "'");
 }
 
+// A label name as Prometheus takes it; names starting with "__" are its own.
+bool isLabelName(std::string_view name)
+{
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    if (name.empty() || !letter(name[0]) || name.starts_with("__"))
+        return false;
+    for (const char c : name) {
+        if (!letter(c) && !(c >= '0' && c <= '9'))
+            return false;
+    }
+    return true;
+}
+
+void addLabel(Options& options, const std::string& value)
+{
+    const std::size_t equals = value.find('=');
+    const std::string key = value.substr(0, equals);
+    if (equals == std::string::npos || equals + 1 == value.size())
+        throw UsageError("--label takes KEY=VALUE with a value, not '" + value + "'");
+    if (!isLabelName(key))
+        throw UsageError("--label: '" + key
+                         + "' is no label name (letters, digits and '_', not starting with a digit or '__')");
+    for (const std::string_view reserved : kReservedLabels) {
+        if (key == reserved)
+            throw UsageError("--label: '" + key + "' is a label of the metrics themselves; choose another name");
+    }
+    for (const auto& [given, ignored] : options.labels) {
+        if (given == key)
+            throw UsageError("--label: '" + key + "' is given twice");
+    }
+    options.labels.emplace_back(key, value.substr(equals + 1));
+}
+
 void apply(Options& options, const OptionSpec& spec, const std::string& value)
 {
     const std::string_view name = spec.longName;
@@ -163,6 +201,12 @@ void apply(Options& options, const OptionSpec& spec, const std::string& value)
         options.quiet = true;
     else if (name == "require-network")
         options.requireNetwork = true;
+    else if (name == "label")
+        addLabel(options, value);
+    else if (name == "timeout")
+        options.timeoutSeconds = wholeNumber(name, value, 1, kMaxTimeoutSeconds, "of seconds ");
+    else if (name == "stall-timeout")
+        options.stallSeconds = wholeNumber(name, value, 1, kMaxTimeoutSeconds, "of seconds ");
     else if (name == "tests")
         chooseTests(options, value);
     else if (name == "suite")
@@ -367,6 +411,16 @@ file lives in the temporary folder. Every result names TARGET's file system.
       --require-network fail before writing anything when TARGET is on a
                         local file system or on the temporary folder's
                         device (a share that is no longer mounted there)
+      --label=KEY=VALUE a label of your own on every metric and result
+                        (repeatable); --label target=NAME names the target
+                        in the metrics instead of its path
+      --timeout=SECONDS the whole run may take this long; then it fails
+                        (reason timeout) and the copy is removed
+      --stall-timeout=SECONDS
+                        a copy or read that moves no byte for this long has
+                        stalled and fails (default 60); a call the share
+                        keeps blocked after a stop gets this long again,
+                        then the program reports and ends without it
   -h, --help            show this help and exit
   -V, --version         show the version and exit
 
@@ -375,9 +429,14 @@ MB/s = 10^6 bytes per second, Mbit/s = 10^6 bits per second; p50, p99 = the
 time of one operation that half, 99 % of them took no longer than.
 Machine-readable formats hold bytes, seconds and bytes per second only.
 
-Exit status: 0 every run measured; 1 a run or the check of TARGET failed;
-2 the command line is wrong; 3 measured, but something stayed on the share;
-130 interrupted (Ctrl+C; a shell shows 128 + the signal's number).
+At start, files this machine's earlier runs left when they were killed
+(their process is gone) are removed from TARGET, the temporary folder and
+the folder of the output file, and named on standard error.
+
+Exit status: 0 every run measured; 1 a run or the check of TARGET failed,
+or it timed out or stalled; 2 the command line is wrong; 3 measured, but
+something stayed on the share; interrupted: 128 + the signal's number (130
+for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP; 130 on Windows).
 )";
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -24,6 +25,9 @@ constexpr int kMaxWarmups = 100;
 // Intervals shorter than this would be a few blocks each on a fast link.
 constexpr double kMinIntervalSeconds = 0.1;
 constexpr double kMaxIntervalSeconds = 3600;
+constexpr int kMaxTimeoutSeconds = 7 * 24 * 3600;
+// At 1 MiB a block this still lets a link of 140 kbit/s through.
+constexpr int kDefaultStallSeconds = 60;
 
 struct Options {
     std::string target;
@@ -56,6 +60,15 @@ struct Options {
     std::string output;
     bool append = false;
     bool quiet = false;
+    // The administrator's own labels for every series and every result
+    // (--label KEY=VALUE), in the order given; "target" replaces the typed
+    // target in the metrics.
+    std::vector<std::pair<std::string, std::string>> labels;
+    // The whole run may take this long (--timeout); 0: no limit.
+    int timeoutSeconds = 0;
+    // A transfer that moves no byte for this long has stalled; it is also
+    // how long a call the system keeps blocked is given after a stop.
+    int stallSeconds = kDefaultStallSeconds;
 };
 
 // A command line that cannot be run; the text says what is wrong with it.

@@ -1,7 +1,7 @@
 #include "OutputFile.h"
 
 #include "PlatformError.h"
-#include "System.h"
+#include "WrittenFiles.h"
 
 #include <cerrno>
 #include <climits>
@@ -110,7 +110,7 @@ void appendLocked(int fd, const std::string& text, const std::string& header, co
 
 } // namespace
 
-OutputFile::OutputFile(const std::string& path, Mode mode)
+OutputFile::OutputFile(const std::string& path, Mode mode, const std::string& host)
     : m_path(path)
     , m_mode(mode)
 {
@@ -141,16 +141,17 @@ OutputFile::OutputFile(const std::string& path, Mode mode)
         return;
     }
     m_target = linkedFile(path);
-    m_temporary = m_target + ".tmp-" + std::to_string(processId());
+    chooseTemporary(host);
     m_handle = openFile(m_temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+    writtenFiles().add(m_temporary, "the unfinished result", "beside the output file");
 }
 
 OutputFile::~OutputFile()
 {
     if (m_handle >= 0)
         ::close(static_cast<int>(m_handle));
-    if (!m_temporary.empty())
-        ::unlink(m_temporary.c_str());
+    if (!m_temporary.empty() && ::unlink(m_temporary.c_str()) == 0)
+        writtenFiles().remove(m_temporary);
 }
 
 void OutputFile::commit(const std::string& text, const std::string& header)
@@ -175,6 +176,7 @@ void OutputFile::commit(const std::string& text, const std::string& header)
     // Created with the umask's permissions, as the file itself would be.
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         platform::throwSystemError("replace", m_path);
+    writtenFiles().remove(m_temporary);
     m_temporary.clear();
 }
 

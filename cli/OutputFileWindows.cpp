@@ -1,8 +1,8 @@
 #include "OutputFile.h"
 
 #include "PlatformError.h"
-#include "System.h"
 #include "Utf16.h"
+#include "WrittenFiles.h"
 
 #include <memory>
 
@@ -137,7 +137,7 @@ void appendLocked(HANDLE handle, const std::string& text, const std::string& hea
 
 } // namespace
 
-OutputFile::OutputFile(const std::string& path, Mode mode)
+OutputFile::OutputFile(const std::string& path, Mode mode, const std::string& host)
     : m_path(path)
     , m_mode(mode)
 {
@@ -178,17 +178,18 @@ OutputFile::OutputFile(const std::string& path, Mode mode)
         }
         m_target = finalPath(opened, path);
     }
-    m_temporary = m_target + ".tmp-" + std::to_string(processId());
+    chooseTemporary(host);
     m_handle = fromHandle(openFile(m_temporary, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT));
+    writtenFiles().add(m_temporary, "the unfinished result", "beside the output file");
 }
 
 OutputFile::~OutputFile()
 {
     if (toHandle(m_handle) != INVALID_HANDLE_VALUE)
         ::CloseHandle(toHandle(m_handle));
-    if (!m_temporary.empty())
-        ::DeleteFileW(platform::systemPath(m_temporary).c_str());
+    if (!m_temporary.empty() && ::DeleteFileW(platform::systemPath(m_temporary).c_str()))
+        writtenFiles().remove(m_temporary);
 }
 
 void OutputFile::commit(const std::string& text, const std::string& header)
@@ -214,6 +215,7 @@ void OutputFile::commit(const std::string& text, const std::string& header)
     if (!::MoveFileExW(platform::systemPath(m_temporary).c_str(), platform::systemPath(m_target).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         platform::throwSystemError("replace", m_path);
+    writtenFiles().remove(m_temporary);
     m_temporary.clear();
 }
 

@@ -13,9 +13,16 @@
 #include "Progress.h"
 #include "RunLoop.h"
 #include "ShareAddress.h"
+#include "StaleFiles.h"
+#include "StaleTestFolders.h"
 #include "StopSignals.h"
 #include "System.h"
+#include "Utf8Text.h"
+#include "Watchdog.h"
+#include "WrittenFiles.h"
 
+#include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <random>
 
@@ -50,10 +57,15 @@ Report newReport(const Options& options, const measure::TestPattern& pattern)
 {
     Report report;
     report.version = DOZOZEDA_VERSION_TEXT;
-    report.host = hostName();
+    report.host = validUtf8(hostName());
     report.os = operatingSystem();
     report.startedAt = std::chrono::system_clock::now();
-    report.target = platform::withoutPassword(options.target);
+    report.target = validUtf8(platform::withoutPassword(options.target));
+    for (const auto& [key, value] : options.labels)
+        report.labels.emplace_back(key, validUtf8(platform::withoutPassword(value)));
+    if (options.timeoutSeconds > 0)
+        report.timeoutSeconds = options.timeoutSeconds;
+    report.stallSeconds = options.stallSeconds;
     report.copyName = copyName(report.host, processId());
     report.namePrefix = namePrefix(report.host, processId());
     report.fileBytes = std::int64_t{options.sizeMiB} * 1024 * 1024;
@@ -72,20 +84,61 @@ Report newReport(const Options& options, const measure::TestPattern& pattern)
     return report;
 }
 
+// The report as it stood at the last step, and where the run is now, for
+// an ending that cannot wait for the run (see Watchdog).
+class LastKnown {
+public:
+    explicit LastKnown(const Report& report)
+        : m_report(report)
+    {
+    }
+
+    void keep(const Report& report)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_report = report;
+    }
+    void at(std::string stage)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stage = std::move(stage);
+    }
+    Report report() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_report;
+    }
+    std::string stage() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stage;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    Report m_report;
+    std::string m_stage = "precheck";
+};
+
 // Progress while a step runs; each run's line once it is done, when the
-// text goes to a terminal or a pipe as it is made.
+// text goes to a terminal or a pipe as it is made. Tells the watchdog what
+// moves, and keeps what the run has done for it.
 class Observer : public RunObserver {
 public:
-    Observer(Progress& progress, const Options& options, const Report& report)
+    Observer(Progress& progress, const Options& options, const Report& report, Watchdog& watchdog,
+             LastKnown& lastKnown)
         : m_progress(progress)
         , m_options(options)
         , m_report(report)
         , m_streaming(options.format == Format::Text && options.output.empty() && !options.quiet)
+        , m_watchdog(watchdog)
+        , m_lastKnown(lastKnown)
     {
     }
 
     void begin()
     {
+        m_lastKnown.keep(m_report);
         if (m_streaming)
             out(textHeader(m_report, m_options.units));
     }
@@ -98,6 +151,9 @@ public:
 
     void stepStarted(int run, int total, Direction direction, bool warmup) override
     {
+        m_lastKnown.at(std::string(name(direction)));
+        m_lastKnown.keep(m_report);
+        m_watchdog.transferStarting();
         m_progress.show((warmup ? "warm-up run " : "run ") + std::to_string(run) + " of " + std::to_string(total)
                         + ": " + (direction == Direction::Write ? "writing" : "reading") + " "
                         + (m_options.streams > 1 ? std::to_string(m_options.streams) + " x " : "")
@@ -106,6 +162,10 @@ public:
 
     void stepFinished(const RunResult& result) override
     {
+        m_watchdog.transferEnded();
+        // What follows a step is the removal of its copy.
+        m_lastKnown.at("cleanup");
+        m_lastKnown.keep(m_report);
         m_progress.clear();
         if (m_streaming)
             out(textRunColumns(result, m_report, m_options.units) + textRunLine(result, m_options.units)
@@ -114,12 +174,15 @@ public:
 
     void phaseStarted(int run, int total, Workload test, std::string_view phase, bool warmup) override
     {
+        m_lastKnown.at(std::string(name(test)));
+        m_lastKnown.keep(m_report);
         m_progress.show((warmup ? "warm-up run " : "run ") + std::to_string(run) + " of " + std::to_string(total)
                         + ": " + std::string(name(test)) + ", " + std::string(phase));
     }
 
     void workloadFinished(const WorkloadRun& result) override
     {
+        m_lastKnown.keep(m_report);
         m_progress.clear();
         if (m_streaming)
             out(textWorkloadRun(result, m_options.units));
@@ -127,8 +190,39 @@ public:
 
     void problem(const std::string& message) override
     {
+        m_lastKnown.keep(m_report);
         m_progress.clear();
         say(message);
+    }
+
+    void transferred(std::int64_t done, std::int64_t total) override
+    {
+        m_watchdog.moved();
+        // Only the flush is left, whose progress nobody sees.
+        if (done >= total)
+            m_watchdog.transferEnded();
+    }
+
+    std::optional<LimitReached> limitReached() const override
+    {
+        auto limit = m_watchdog.limitReached();
+        if (limit)
+            limit->stage = m_lastKnown.stage();
+        return limit;
+    }
+
+    // A failure before the runs; one that came after a limit ran out is put
+    // down to the limit, which stopped the run or kept it waiting.
+    void failedEarly(Report& report, const std::string& problem, Cause cause)
+    {
+        if (const auto limit = limitReached()) {
+            const std::string message = limit->message + "; " + problem;
+            report.fail(Outcome::Failed, "precheck", message, {limit->reason, cause.osError});
+            this->problem(message);
+            return;
+        }
+        report.fail(Outcome::Failed, "precheck", problem, cause);
+        this->problem(problem);
     }
 
     // Standard output failed: the result is lost, which the exit status says.
@@ -150,6 +244,8 @@ private:
     const Options& m_options;
     const Report& m_report;
     const bool m_streaming;
+    Watchdog& m_watchdog;
+    LastKnown& m_lastKnown;
     bool m_outputFailed = false;
 };
 
@@ -164,9 +260,7 @@ std::optional<platform::ResolvedPath> findTarget(const std::string& typed, Repor
         platform::FileSystemObject().GetFolder(target);
         return target;
     } catch (const std::exception& error) {
-        const std::string problem = std::string(kPathError) + "\n" + error.what();
-        report.fail(Outcome::Failed, "precheck", problem);
-        observer.problem(problem);
+        observer.failedEarly(report, std::string(kPathError) + "\n" + error.what(), causeOf(error));
         return std::nullopt;
     }
 }
@@ -179,18 +273,21 @@ bool checkFileSystem(const platform::ResolvedPath& target, const platform::Resol
                      const Options& options, Report& report, Observer& observer)
 {
     std::string problem;
+    Cause cause;
     try {
         report.fileSystem = platform::fileSystemOf(target);
         const std::string quoted = platform::quotedPath(report.target);
-        if (options.requireNetwork && !report.fileSystem->network)
+        if (options.requireNetwork && !report.fileSystem->network) {
             problem = quoted + " is on a local file system (" + report.fileSystem->type
                 + "), not a network share: the share is not mounted there (any more). Mount it, or leave out "
                   "--require-network to measure a local folder";
-        else if (options.requireNetwork && !report.fileSystem->device.empty()
-                 && report.fileSystem->device == platform::fileSystemOf(temporary).device)
+            cause.reason = Reason::NotMounted;
+        } else if (options.requireNetwork && !report.fileSystem->device.empty()
+                   && report.fileSystem->device == platform::fileSystemOf(temporary).device) {
             problem = quoted + " is on the same device as the local test file (" + report.fileSystem->type
                 + "), so the copy would not cross a network. Set TMPDIR to a folder on a local disk, or leave out "
                   "--require-network";
+        }
     } catch (const std::exception& error) {
         if (!options.requireNetwork)
             return true;
@@ -199,9 +296,22 @@ bool checkFileSystem(const platform::ResolvedPath& target, const platform::Resol
     }
     if (problem.empty())
         return true;
-    report.fail(Outcome::Failed, "precheck", problem);
-    observer.problem(problem);
+    observer.failedEarly(report, problem, cause);
     return false;
+}
+
+// Says what earlier runs had left and this one removed, and what it could not.
+void reportStale(const StaleFiles& stale, Report& report, RunObserver& observer)
+{
+    std::string removed;
+    for (const std::string& path : stale.removed) {
+        report.staleRemoved.push_back(validUtf8(platform::withoutPassword(path)));
+        removed += (removed.empty() ? "" : ", ") + platform::quotedPath(path);
+    }
+    if (!removed.empty())
+        observer.problem("removed what earlier runs of this machine had left: " + removed);
+    for (const std::string& problem : stale.problems)
+        observer.problem("warning: " + problem);
 }
 
 std::string resultText(const Report& report, const Options& options)
@@ -231,25 +341,40 @@ std::string resultText(const Report& report, const Options& options)
     return prometheusMetrics(report);
 }
 
-void runMeasurement(const Options& options, Report& report, Observer& observer,
+void runMeasurement(const Options& options, Report& report, Observer& observer, const StaleFiles& staleOutput,
                     const measure::TestPattern& pattern, std::stop_token stop)
 {
-    const auto target = findTarget(options.target, report, observer);
     const platform::ResolvedPath temporary = platform::ResolvedPath::fromSystem(temporaryFolder());
+    StaleFiles stale = staleOutput;
+    removeStaleFiles(
+        temporary, [&](std::string_view name) { return LocalTestFile::ownerOf(name, report.host); }, stale);
+    reportStale(stale, report, observer);
+    const auto target = findTarget(options.target, report, observer);
     if (!target || !checkFileSystem(*target, temporary, options, report, observer))
         return;
+    StaleFiles staleCopies;
+    removeStaleFiles(
+        *target, [&](std::string_view name) { return copyOwner(name, report.host); }, staleCopies, stop);
+    removeStaleTestFolders(*target, report.host, staleCopies);
+    reportStale(staleCopies, report, observer);
     // The tests of many small operations copy nothing from this machine.
     std::optional<LocalTestFile> local;
     try {
         if (report.write)
-            local.emplace(temporary, report.fileBytes, pattern, stop);
+            local.emplace(temporary, report.host, report.fileBytes, pattern, stop);
     } catch (const platform::Cancelled&) {
-        report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
+        if (const auto limit = observer.limitReached()) {
+            report.fail(Outcome::Failed, "precheck", limit->message, {limit->reason, std::nullopt});
+            observer.problem(limit->message);
+        } else {
+            report.fail(Outcome::Interrupted, "precheck", "interrupted while the local test file was written");
+        }
         return;
     } catch (const std::exception& error) {
-        const std::string message = std::string("cannot write the local test file: ") + error.what();
-        report.fail(Outcome::Failed, "precheck", message);
-        observer.problem(message);
+        // The local disk's trouble, not the share's: no reason an alert
+        // about the share would act on.
+        observer.failedEarly(report, std::string("cannot write the local test file: ") + error.what(),
+                             {Reason::Other, causeOf(error).osError});
         return;
     }
     observer.begin();
@@ -260,6 +385,41 @@ void runMeasurement(const Options& options, Report& report, Observer& observer,
         observer.problem("the local test file stayed in the temporary folder" + leftOver);
     }
     observer.end();
+}
+
+// Writes the result where it goes, once. Nothing for an interrupted
+// Prometheus file, which keeps the last finished measurement; nothing for
+// text to standard output, which went out as the runs finished. False when
+// the result could not be written.
+bool writeResult(const Report& report, const Options& options, std::optional<OutputFile>& file)
+{
+    // A file the textfile collector reads keeps the last finished
+    // measurement: a stop is no news about the share.
+    const bool keepFile = report.outcome == Outcome::Interrupted && options.format == Format::Prometheus;
+    const bool streamed = options.format == Format::Text && !file;
+    if (keepFile || streamed)
+        return true;
+    try {
+        const std::string text = resultText(report, options);
+        // Whether a history already has its header is known only under its lock.
+        const std::string header = options.format == Format::Csv ? csvHeader() : std::string();
+        if (file)
+            file->commit(text, header);
+        else
+            writeOut(header + text);
+        return true;
+    } catch (const std::exception& error) {
+        say(error.what());
+        return false;
+    }
+}
+
+void finishReport(Report& report, std::chrono::steady_clock::time_point started)
+{
+    report.finishedAt = std::chrono::system_clock::now();
+    report.duration = std::chrono::steady_clock::now() - started;
+    if (report.measuredAll())
+        report.lastSuccess = unixSeconds(report.finishedAt);
 }
 
 } // namespace
@@ -286,52 +446,76 @@ int runProgram(const std::vector<std::string>& args)
     const Options& options = line.options;
 
     StopSignals signals;
+    const auto started = std::chrono::steady_clock::now();
+    const measure::TestPattern pattern = patternFor(options.pattern);
+    Report report = newReport(options, pattern);
     std::optional<OutputFile> file;
     try {
         if (!options.output.empty())
-            file.emplace(options.output, options.append ? OutputFile::Mode::Append : OutputFile::Mode::Replace);
+            file.emplace(options.output, options.append ? OutputFile::Mode::Append : OutputFile::Mode::Replace,
+                         report.host);
     } catch (const std::exception& error) {
         say(error.what());
         return 1;
     }
+    // The collector's file is replaced whole by each run: when the last
+    // success was is known only from what the previous run wrote there.
+    if (file && options.format == Format::Prometheus)
+        report.lastSuccess = lastSuccessIn(file->previous(), report);
 
-    const measure::TestPattern pattern = patternFor(options.pattern);
-    Report report = newReport(options, pattern);
+    LastKnown lastKnown(report);
+    Progress progress(!options.quiet && errorIsTerminal());
+    // A call the share keeps blocked cannot be stopped; the result is then
+    // written without it, naming what stays, and the program ends.
+    const auto abandon = [&](const LimitReached& limit, bool interrupted) {
+        Report last = lastKnown.report();
+        std::string message = std::string(interrupted ? "interrupted; " : "") + limit.message
+            + "; the share did not let go within " + std::to_string(options.stallSeconds)
+            + " s more, so the program ended without waiting for it";
+        // The unfinished result is what the result is written as.
+        const std::string left = writtenFiles().describe("the unfinished result");
+        if (!left.empty())
+            message += ". Left behind: " + left + " (the next run into the same folders removes them)";
+        // When a person's stop came first, the run stays interrupted.
+        last.fail(interrupted ? Outcome::Interrupted : Outcome::Failed, lastKnown.stage(), message,
+                  {limit.reason, std::nullopt});
+        if (writtenFiles().contains("the copy"))
+            last.copyRemoved = std::nullopt;
+        last.localFileRemoved = !writtenFiles().contains("the local test file");
+        finishReport(last, started);
+        last.interruptedStatus = signals.exitStatus();
+        progress.clear();
+        say(message);
+        writeResult(last, options, file);
+        if (interrupted)
+            signals.endAsInterrupted();
+        std::_Exit(1);
+    };
+    Watchdog watchdog(signals.token(),
+                      {options.timeoutSeconds > 0 ? std::optional(std::chrono::seconds(options.timeoutSeconds))
+                                                  : std::nullopt,
+                       std::chrono::seconds(options.stallSeconds)},
+                      abandon);
     bool outputFailed = false;
     {
-        Progress progress(!options.quiet && errorIsTerminal());
-        Observer observer(progress, options, report);
-        runMeasurement(options, report, observer, pattern, signals.token());
+        Observer observer(progress, options, report, watchdog, lastKnown);
+        runMeasurement(options, report, observer, file ? file->staleFiles() : StaleFiles{}, pattern,
+                       watchdog.token());
         outputFailed = observer.outputFailed();
     }
-    report.finishedAt = std::chrono::system_clock::now();
-
-    // A file the textfile collector reads keeps the last finished
-    // measurement: a stop is no news about the share.
-    const bool keepFile = report.outcome == Outcome::Interrupted && options.format == Format::Prometheus;
-    // Text for standard output went out as the runs finished (or, quiet, not at all).
-    const bool streamed = options.format == Format::Text && !file;
-    if (!keepFile && !streamed) {
-        try {
-            const std::string text = resultText(report, options);
-            // Whether a history already has its header is known only under its lock.
-            const std::string header = options.format == Format::Csv ? csvHeader() : std::string();
-            if (file)
-                file->commit(text, header);
-            else
-                writeOut(header + text);
-        } catch (const std::exception& error) {
-            say(error.what());
-            outputFailed = true;
-        }
-    }
+    watchdog.finish();
+    progress.clear();
+    finishReport(report, started);
+    if (report.outcome == Outcome::Interrupted)
+        report.interruptedStatus = signals.exitStatus();
+    outputFailed = !writeResult(report, options, file) || outputFailed;
     file.reset();
     signals.cleanedUp();
     if (report.outcome == Outcome::Interrupted)
         signals.endAsInterrupted();
     if (outputFailed && report.outcome == Outcome::Ok)
         return 1;
-    return exitCode(report.outcome);
+    return report.exitCode();
 }
 
 } // namespace cli

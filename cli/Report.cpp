@@ -1,6 +1,7 @@
 #include "Report.h"
 
 #include "ShareAddress.h"
+#include "Utf8Text.h"
 
 #include <cstdio>
 
@@ -39,20 +40,6 @@ std::string_view name(Outcome outcome)
     return "interrupted";
 }
 
-int exitCode(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Ok:
-        return 0;
-    case Outcome::CopyLeft:
-        return 3;
-    case Outcome::Failed:
-        return 1;
-    case Outcome::Interrupted:
-        break;
-    }
-    return 130;
-}
 
 std::string_view name(Workload workload)
 {
@@ -103,12 +90,36 @@ bool Report::succeeded(Direction direction) const
     return stats && stats->runs == repeats;
 }
 
-void Report::fail(Outcome how, std::string stage, std::string message)
+bool Report::measuredAll() const
+{
+    for (const Direction direction : directions()) {
+        if (!succeeded(direction))
+            return false;
+    }
+    return true;
+}
+
+void Report::fail(Outcome how, std::string stage, std::string message, Cause cause)
 {
     if (failure && how <= outcome)
         return;
     outcome = how;
-    failure = Failure{std::move(stage), platform::withoutPassword(message)};
+    failure = Failure{std::move(stage), validUtf8(platform::withoutPassword(message)), cause};
+}
+
+int Report::exitCode() const
+{
+    switch (outcome) {
+    case Outcome::Ok:
+        return 0;
+    case Outcome::CopyLeft:
+        return 3;
+    case Outcome::Failed:
+        return 1;
+    case Outcome::Interrupted:
+        break;
+    }
+    return interruptedStatus;
 }
 
 void forEachRun(const Report& report, const std::function<void(const RunResult&)>& large,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureReason.h"
 #include "FileSystemKind.h"
 #include "Intervals.h"
 #include "Latencies.h"
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -37,6 +39,8 @@ struct RunResult {
     // Whether the read may have come from this machine's memory.
     bool cacheSuspect = false;
     std::string error;
+    // Why it failed; empty when it did not (or was interrupted).
+    std::string reason;
     // The bytes per interval (with --interval), all streams together; a
     // write's last entry is its flush.
     std::vector<measure::Interval> intervals;
@@ -84,22 +88,24 @@ struct WorkloadRun {
     RunResult::Status status = RunResult::Status::Ok;
     std::vector<PhaseResult> phases;
     std::string error;
+    // Why it failed, as RunResult's.
+    std::string reason;
 };
 
 // How an invocation ended, most serious last.
 enum class Outcome { Ok, CopyLeft, Failed, Interrupted };
 
 std::string_view name(Outcome outcome);
-int exitCode(Outcome outcome);
 
 // What one invocation did, from which every format is written. Every text
 // in it that came from the command line or from an error has been through
-// platform::withoutPassword.
+// platform::withoutPassword, and is UTF-8 (validUtf8).
 struct Report {
     struct Failure {
         // "precheck", "write", "read" or "cleanup".
         std::string stage;
         std::string message;
+        Cause cause;
     };
 
     std::string version;
@@ -107,8 +113,13 @@ struct Report {
     std::string os;
     std::chrono::system_clock::time_point startedAt;
     std::chrono::system_clock::time_point finishedAt;
+    // From start to end on a clock no time change moves.
+    std::chrono::nanoseconds duration{};
 
     std::string target;
+    // The administrator's own names for the target (--label KEY=VALUE), in
+    // the order given.
+    std::vector<std::pair<std::string, std::string>> labels;
     // What the target lies on; nothing when it could not be told (the
     // target was not found).
     std::optional<platform::FileSystemKind> fileSystem;
@@ -119,6 +130,9 @@ struct Report {
     int warmups = 0;
     bool read = false;
     std::string pattern;
+    // --timeout and --stall-timeout, in seconds; no --timeout: nothing.
+    std::optional<int> timeoutSeconds;
+    int stallSeconds = 0;
     // The tests beside the large write (see Options), and their sizes.
     bool write = true;
     bool smallFiles = false;
@@ -139,6 +153,15 @@ struct Report {
     // Nothing when it could not be told (the share stopped answering).
     std::optional<bool> copyRemoved = true;
     bool localFileRemoved = true;
+    // What earlier runs of this machine had left behind and this one removed.
+    std::vector<std::string> staleRemoved;
+    // The status the program ends with when interrupted: 128 + the signal's
+    // number on POSIX (130, 143, 129), 130 on Windows.
+    int interruptedStatus = 130;
+    // When a measurement of this target last measured every run, in seconds
+    // since 1970: this one's end when it did, else what the previous result
+    // said; nothing when none ever has (that is known).
+    std::optional<double> lastSuccess;
 
     // The directions of the large test; none without it.
     std::vector<Direction> directions() const;
@@ -148,8 +171,12 @@ struct Report {
     std::optional<RateStatistics> statistics(Direction direction) const;
     // Whether every run of the direction that was asked for completed.
     bool succeeded(Direction direction) const;
+    // Whether every run of every direction did.
+    bool measuredAll() const;
     // Records a failure unless a more serious one is already there.
-    void fail(Outcome how, std::string stage, std::string message);
+    void fail(Outcome how, std::string stage, std::string message, Cause cause = {});
+    // 0, 1, 3 or interruptedStatus.
+    int exitCode() const;
 };
 
 // Every run of the report in the order it was done: a run's write and read,

@@ -8,8 +8,11 @@
 #include "ShareAddress.h"
 #include "Streams.h"
 #include "UncachedRead.h"
+#include "Utf8Text.h"
 #include "WorkloadRunner.h"
+#include "WrittenFiles.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace cli {
@@ -36,24 +39,39 @@ std::vector<platform::ResolvedPath> destinations(const RunPlan& plan, const Repo
     return paths;
 }
 
-// Records each stream's blocks when intervals are asked for; hands the
-// transfers nothing to call otherwise.
+// What each stream of a write or read is told after every block: its
+// recorder for the intervals, when they are asked for, and the observer,
+// with the bytes of all streams together, so that a stall watch sees the
+// transfer as one. Each stream calls on its own thread; no stream waits
+// for another.
 template <typename Progress>
-class Recorders {
+class StreamProgress {
 public:
-    Recorders(const Report& report, std::int64_t bytes, std::size_t blockSize)
+    StreamProgress(const Report& report, RunObserver& observer, std::int64_t bytes, std::size_t blockSize)
         : m_length(std::chrono::duration_cast<std::chrono::nanoseconds>(
               std::chrono::duration<double>(report.intervalSeconds)))
+        , m_total(bytes * report.streams)
+        , m_done(static_cast<std::size_t>(report.streams), 0)
     {
-        if (m_length.count() <= 0)
-            return;
+        const auto streams = static_cast<std::size_t>(report.streams);
         // Each observer holds on to its recorder: none may move afterwards.
-        m_blocks.reserve(static_cast<std::size_t>(report.streams));
-        for (int stream = 0; stream < report.streams; ++stream)
-            m_blocks.emplace_back(bytes, blockSize);
-        for (measure::BlockTimes& blocks : m_blocks)
-            m_progress.emplace_back([&blocks](std::int64_t done) { blocks.record(done); });
+        if (m_length.count() > 0) {
+            m_blocks.reserve(streams);
+            for (std::size_t stream = 0; stream < streams; ++stream)
+                m_blocks.emplace_back(bytes, blockSize);
+        }
+        for (std::size_t stream = 0; stream < streams; ++stream) {
+            m_progress.emplace_back([this, &observer, stream](std::int64_t done) {
+                if (!m_blocks.empty())
+                    m_blocks[stream].record(done);
+                const std::int64_t more = done - m_done[stream];
+                m_done[stream] = done;
+                observer.transferred(m_moved.fetch_add(more) + more, m_total);
+            });
+        }
     }
+    StreamProgress(const StreamProgress&) = delete;
+    StreamProgress& operator=(const StreamProgress&) = delete;
 
     const std::vector<Progress>& progress() const { return m_progress; }
 
@@ -70,7 +88,11 @@ public:
     }
 
 private:
-    std::chrono::nanoseconds m_length;
+    const std::chrono::nanoseconds m_length;
+    const std::int64_t m_total;
+    // Each stream's bytes so far, written by that stream's thread alone.
+    std::vector<std::int64_t> m_done;
+    std::atomic<std::int64_t> m_moved{0};
     std::vector<measure::BlockTimes> m_blocks;
     std::vector<Progress> m_progress;
 };
@@ -111,6 +133,20 @@ public:
         return !m_stop.stop_requested();
     }
 
+    // A stop between steps: a failure when a limit ran out, else an
+    // interruption.
+    void stoppedBetween()
+    {
+        if (const auto limit = m_observer.limitReached()) {
+            // Unless the run that noticed the stop has said it already.
+            if (m_report.outcome < Outcome::Failed)
+                m_observer.problem(limit->message);
+            m_report.fail(Outcome::Failed, limit->stage, limit->message, {limit->reason, std::nullopt});
+        } else {
+            m_report.fail(Outcome::Interrupted, "write", "interrupted");
+        }
+    }
+
 private:
     RunResult start(int number, Direction direction)
     {
@@ -124,31 +160,46 @@ private:
 
     void finish(RunResult result)
     {
-        result.error = platform::withoutPassword(result.error);
+        result.error = validUtf8(platform::withoutPassword(result.error));
         m_report.runs.push_back(result);
         m_observer.stepFinished(result);
     }
 
     void stopped(RunResult result, const std::string& leftOver)
     {
+        if (!leftOver.empty())
+            m_report.copyRemoved = false;
+        if (const auto limit = m_observer.limitReached()) {
+            failed(std::move(result), limit->message + leftOver, {limit->reason, std::nullopt});
+            return;
+        }
         result.status = RunResult::Status::Interrupted;
         result.error = "interrupted" + leftOver;
-        if (!leftOver.empty()) {
-            m_report.copyRemoved = false;
+        if (!leftOver.empty())
             m_observer.problem("the copy was stopped" + leftOver);
-        }
         m_report.fail(Outcome::Interrupted, std::string(name(result.direction)), result.error);
         finish(std::move(result));
     }
 
-    void failed(RunResult result, const std::string& message)
+    void failed(RunResult result, const std::string& message, Cause cause)
     {
         result.status = RunResult::Status::Failed;
         result.error = message;
+        result.reason = std::string(name(cause.reason));
         m_observer.problem("run " + std::to_string(result.run) + ", " + std::string(name(result.direction)) + ": "
                            + message);
-        m_report.fail(Outcome::Failed, std::string(name(result.direction)), message);
+        m_report.fail(Outcome::Failed, std::string(name(result.direction)), message, cause);
         finish(std::move(result));
+    }
+
+    // An error after a limit ran out was caused by the stop, or came while
+    // the share kept the program waiting: the limit is the reason.
+    void failed(RunResult result, const std::exception& error)
+    {
+        if (const auto limit = m_observer.limitReached())
+            failed(std::move(result), limit->message + "; " + error.what(), {limit->reason, causeOf(error).osError});
+        else
+            failed(std::move(result), error.what(), causeOf(error));
     }
 
     bool copies(int number)
@@ -166,21 +217,31 @@ private:
     std::optional<std::vector<platform::ResolvedPath>> write(int number)
     {
         RunResult result = start(number, Direction::Write);
-        Recorders<measure::CopyProgress> recorders(m_report, m_plan.bytes, platform::kCopyBlockSize);
+        for (const platform::ResolvedPath& destination : m_destinations)
+            writtenFiles().add(destination.native(), "the copy", "on the share");
+        StreamProgress<measure::CopyProgress> progress(m_report, m_observer, m_plan.bytes, platform::kCopyBlockSize);
         measure::StreamCopies timing;
         try {
-            timing = measure::timeCopies(m_plan.localFile, m_destinations, m_stop, recorders.progress());
+            timing = measure::timeCopies(m_plan.localFile, m_destinations, m_stop, progress.progress());
         } catch (const platform::Cancelled& cancelled) {
+            if (cancelled.leftOver().empty()) {
+                for (const platform::ResolvedPath& destination : m_destinations)
+                    writtenFiles().remove(destination.native());
+            }
             stopped(std::move(result), cancelled.leftOver());
             return std::nullopt;
         } catch (const std::exception& error) {
-            failed(std::move(result), error.what());
+            failed(std::move(result), error);
             for (const platform::ResolvedPath& destination : m_destinations) {
-                const std::optional<bool> left = stillThere(destination);
+                // After a stop the share is not asked again: it is the share
+                // that kept the program waiting.
+                const std::optional<bool> left = m_stop.stop_requested() ? std::nullopt : stillThere(destination);
                 if (!left)
                     m_report.copyRemoved = std::nullopt;
                 else if (*left)
                     m_report.copyRemoved = false;
+                else
+                    writtenFiles().remove(destination.native());
             }
             return std::nullopt;
         }
@@ -191,8 +252,10 @@ private:
         // that were not copied would be a lie.
         for (const measure::CopyTiming& stream : timing.streams) {
             if (stream.bytes != m_plan.bytes) {
-                failed(std::move(result), "the test file changed while it was copied: " + std::to_string(stream.bytes)
-                                              + " bytes were copied, not " + std::to_string(m_plan.bytes));
+                failed(std::move(result),
+                       "the test file changed while it was copied: " + std::to_string(stream.bytes)
+                           + " bytes were copied, not " + std::to_string(m_plan.bytes),
+                       {});
                 for (const platform::ResolvedPath& copy : copies)
                     remove(copy);
                 return std::nullopt;
@@ -200,7 +263,7 @@ private:
         }
         result.bytes = timing.bytes();
         result.seconds = timing.seconds();
-        result.intervals = recorders.intervals(timing.streams, timing.start(), timing.end(), true);
+        result.intervals = progress.intervals(timing.streams, timing.start(), timing.end(), true);
         result.streams = streamFigures(timing.streams, timing.start());
         finish(std::move(result));
         return copies;
@@ -209,10 +272,11 @@ private:
     bool read(int number, const std::vector<platform::ResolvedPath>& copies)
     {
         RunResult result = start(number, Direction::Read);
-        Recorders<measure::ReadProgress> recorders(m_report, m_plan.bytes, platform::UncachedRead::kBlockSize);
+        StreamProgress<measure::ReadProgress> progress(m_report, m_observer, m_plan.bytes,
+                                                       platform::UncachedRead::kBlockSize);
         try {
             const measure::StreamReads timing =
-                measure::timeReads(copies, m_plan.bytes, m_plan.pattern, m_stop, recorders.progress());
+                measure::timeReads(copies, m_plan.bytes, m_plan.pattern, m_stop, progress.progress());
             result.bytes = timing.bytes();
             result.seconds = timing.seconds();
             // The least faithful way any stream read is the run's.
@@ -223,13 +287,13 @@ private:
                     result.residentBefore = std::max(result.residentBefore.value_or(0), *stream.residentBefore);
                 result.cacheSuspect = result.cacheSuspect || stream.bypass == measure::CacheBypass::None;
             }
-            result.intervals = recorders.intervals(timing.streams, timing.start(), timing.end(), false);
+            result.intervals = progress.intervals(timing.streams, timing.start(), timing.end(), false);
             result.streams = streamFigures(timing.streams, timing.start());
         } catch (const platform::Cancelled&) {
             stopped(std::move(result), {});
             return false;
         } catch (const std::exception& error) {
-            failed(std::move(result), error.what());
+            failed(std::move(result), error);
             return false;
         }
         if (result.cacheSuspect)
@@ -246,12 +310,13 @@ private:
     {
         try {
             platform::DeleteFile(copy);
+            writtenFiles().remove(copy.native());
             return true;
         } catch (const std::exception& error) {
             const std::string message = std::string("the copy stayed on the share: ") + error.what();
             m_report.copyRemoved = false;
             m_observer.problem(message);
-            m_report.fail(Outcome::CopyLeft, "cleanup", message);
+            m_report.fail(Outcome::CopyLeft, "cleanup", message, causeOf(error));
             return false;
         }
     }
@@ -270,14 +335,14 @@ void runAll(const RunPlan& plan, Report& report, RunObserver& observer, std::sto
     Runs runs(plan, report, observer, stop);
     for (int number = 1; number <= report.warmups + report.repeats; ++number) {
         if (stop.stop_requested()) {
-            report.fail(Outcome::Interrupted, "write", "interrupted");
+            runs.stoppedBetween();
             return;
         }
         if (!runs.run(number))
             break;
     }
     if (stop.stop_requested())
-        report.fail(Outcome::Interrupted, "write", "interrupted");
+        runs.stoppedBetween();
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureReason.h"
 #include "Report.h"
 #include "ResolvedPath.h"
 #include "TestPattern.h"
@@ -19,6 +20,13 @@ public:
     virtual void stepFinished(const RunResult& result) = 0;
     // A failure, a stop or a copy that stayed, told as it happens.
     virtual void problem(const std::string& message) = 0;
+    // A block of the step's copy or read moved: `done` of `total` bytes so
+    // far (all streams'). On a transferring thread, inside the timed span:
+    // returns at once; with several streams, several threads call at once.
+    virtual void transferred(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    // Why a stop was asked for when a limit of the run ran out rather than a
+    // person or the system asking; nothing otherwise.
+    virtual std::optional<LimitReached> limitReached() const { return std::nullopt; }
     // A phase of a test of many small operations starts, and such a run ends.
     virtual void phaseStarted(int /*run*/, int /*total*/, Workload /*test*/, std::string_view /*phase*/,
                               bool /*warmup*/)
@@ -43,7 +51,11 @@ struct RunPlan {
 // removal, through the measurement the window uses; then the small files
 // and the folder tree that were asked for. Without report.write, nothing
 // is copied and `plan.localFile` is not used. Stops at the first failure,
-// at anything that cannot be removed, or at a stop request, and records it.
+// at anything that cannot be removed, or at a stop request, and records it:
+// a stop for a limit the observer names as a failure, any other as an
+// interruption. Each copy (and each folder the tests of many small
+// operations make) is in writtenFiles() from before it is made until it is
+// known to be gone.
 void runAll(const RunPlan& plan, Report& report, RunObserver& observer, std::stop_token stop);
 
 } // namespace cli

@@ -8,8 +8,9 @@ namespace cli {
 // (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break, closing the
 // console, logging off) into a stop request, which the copy and the read
 // see within one block. The program then cleans up and ends as interrupted.
-// A second request while it cleans up ends it at once. Construct it before
-// any other thread starts, and only once.
+// A second request while it cleans up ends it at once, with a line on
+// standard error naming what stays where (writtenFiles()). Construct it
+// before any other thread starts, and only once.
 class StopSignals {
 public:
     StopSignals();
@@ -24,6 +25,8 @@ public:
     // signal, so that a calling shell sees it (128 + its number, 130 for
     // Ctrl+C); on Windows with status 130.
     [[noreturn]] void endAsInterrupted();
+    // The status endAsInterrupted() ends with, as the caller's shell sees it.
+    int exitStatus() const;
 };
 
 } // namespace cli

@@ -1,5 +1,8 @@
 #include "StopSignals.h"
 
+#include "Console.h"
+#include "WrittenFiles.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -43,8 +46,10 @@ void watch()
         if (sigwait(&set, &signal) != 0)
             continue;
         int none = 0;
-        if (!firstSignal.compare_exchange_strong(none, signal))
+        if (!firstSignal.compare_exchange_strong(none, signal)) {
+            writeErr(endedAtOnceMessage("a second signal"));
             dieBy(signal);
+        }
         stopSource.request_stop();
     }
 }
@@ -76,6 +81,11 @@ void StopSignals::cleanedUp()
 void StopSignals::endAsInterrupted()
 {
     dieBy(firstSignal.load() != 0 ? firstSignal.load() : SIGINT);
+}
+
+int StopSignals::exitStatus() const
+{
+    return 128 + (firstSignal.load() != 0 ? firstSignal.load() : SIGINT);
 }
 
 } // namespace cli

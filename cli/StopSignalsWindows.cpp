@@ -1,5 +1,8 @@
 #include "StopSignals.h"
 
+#include "Console.h"
+#include "WrittenFiles.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -19,8 +22,10 @@ HANDLE cleanedUpEvent = nullptr;
 // Runs on a thread of its own that Windows starts for each event.
 BOOL WINAPI onControl(DWORD event)
 {
-    if (requested.exchange(true) && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT))
+    if (requested.exchange(true) && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) {
+        writeErr(endedAtOnceMessage("a second Ctrl+C"));
         ::ExitProcess(130);
+    }
     stopSource.request_stop();
     // For a close, a log-off or a shut-down the program ends as soon as this
     // returns, so it waits for the clean-up first.
@@ -50,6 +55,11 @@ void StopSignals::cleanedUp()
 void StopSignals::endAsInterrupted()
 {
     ::ExitProcess(130);
+}
+
+int StopSignals::exitStatus() const
+{
+    return 130;
 }
 
 } // namespace cli

@@ -1,11 +1,14 @@
 #include "WorkloadRunner.h"
 
 #include "CopyName.h"
+#include "FailureReason.h"
 #include "FolderTree.h"
 #include "NativeFile.h"
 #include "PlatformError.h"
 #include "ShareAddress.h"
 #include "SmallFiles.h"
+#include "Utf8Text.h"
+#include "WrittenFiles.h"
 
 namespace cli {
 
@@ -15,6 +18,17 @@ struct Timed {
     std::vector<measure::PhaseTiming> phases;
     std::string leftOver;
 };
+
+// Whether the test's folder is still there; nothing when the share cannot
+// say (it stopped answering).
+std::optional<bool> stillThere(const platform::ResolvedPath& folder)
+{
+    try {
+        return platform::lookupEntry(folder.native()).has_value();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 
 PhaseResult resultOf(const measure::PhaseTiming& timing)
 {
@@ -49,19 +63,31 @@ bool runWorkload(Workload test, int number, const platform::ResolvedPath& target
         observer.phaseStarted(number, report.warmups + report.repeats, test, phase, result.warmup);
     };
     const auto finish = [&] {
-        result.error = platform::withoutPassword(result.error);
+        result.error = validUtf8(platform::withoutPassword(result.error));
         report.workloadRuns.push_back(result);
         observer.workloadFinished(result);
     };
+    const auto failed = [&](const std::string& message, Cause cause) {
+        result.status = RunResult::Status::Failed;
+        result.error = message;
+        result.reason = std::string(name(cause.reason));
+        observer.problem("run " + std::to_string(number) + ", " + stage + ": " + message);
+        report.fail(Outcome::Failed, stage, message, cause);
+        finish();
+    };
 
     // A folder of that name that was there before is not this run's to
-    // count as left over (the test refuses to use it).
+    // count as left over (the test refuses to use it). A share that cannot
+    // answer here fails the test itself at once, which says why.
     bool foreign = false;
     try {
         foreign = platform::lookupEntry(folder.native()).has_value();
     } catch (const std::exception&) {
     }
 
+    const std::string& made = folder.native();
+    if (!foreign)
+        writtenFiles().add(made, "the " + stage + " test's folder", "on the share");
     Timed timed;
     try {
         if (files) {
@@ -73,35 +99,48 @@ bool runWorkload(Workload test, int number, const platform::ResolvedPath& target
             timed = {std::move(timing.phases), std::move(timing.leftOver)};
         }
     } catch (const platform::Cancelled& cancelled) {
-        result.status = RunResult::Status::Interrupted;
-        result.error = "interrupted" + cancelled.leftOver();
-        if (!cancelled.leftOver().empty()) {
+        const std::string& leftOver = cancelled.leftOver();
+        if (leftOver.empty())
+            writtenFiles().remove(made);
+        else
             report.copyRemoved = false;
-            observer.problem("the " + stage + " test was stopped" + cancelled.leftOver());
+        // A stop for a limit that ran out is a failure, not an interruption.
+        if (const auto limit = observer.limitReached()) {
+            failed(limit->message + leftOver, {limit->reason, std::nullopt});
+            return false;
         }
+        result.status = RunResult::Status::Interrupted;
+        result.error = "interrupted" + leftOver;
+        if (!leftOver.empty())
+            observer.problem("the " + stage + " test was stopped" + leftOver);
         report.fail(Outcome::Interrupted, stage, result.error);
         finish();
         return false;
     } catch (const std::exception& error) {
-        result.status = RunResult::Status::Failed;
-        result.error = error.what();
-        observer.problem("run " + std::to_string(number) + ", " + stage + ": " + error.what());
-        report.fail(Outcome::Failed, stage, error.what());
-        // Whether what the test made is gone, as after a failed write.
-        try {
-            if (!foreign && platform::lookupEntry(folder.native()))
+        if (const auto limit = observer.limitReached())
+            failed(limit->message + "; " + error.what(), {limit->reason, causeOf(error).osError});
+        else
+            failed(error.what(), causeOf(error));
+        // Whether what the test made is gone, as after a failed write; after
+        // a stop the share, which kept the program waiting, is not asked.
+        if (!foreign) {
+            const std::optional<bool> left = stop.stop_requested() ? std::nullopt : stillThere(folder);
+            if (!left)
+                report.copyRemoved = std::nullopt;
+            else if (*left)
                 report.copyRemoved = false;
-        } catch (const std::exception&) {
-            report.copyRemoved = std::nullopt;
+            else
+                writtenFiles().remove(made);
         }
-        finish();
         return false;
     }
     for (const measure::PhaseTiming& phase : timed.phases)
         result.phases.push_back(resultOf(phase));
     finish();
-    if (timed.leftOver.empty())
+    if (timed.leftOver.empty()) {
+        writtenFiles().remove(made);
         return true;
+    }
     report.copyRemoved = false;
     observer.problem(timed.leftOver);
     report.fail(Outcome::CopyLeft, "cleanup", timed.leftOver);

@@ -10,6 +10,10 @@
 
 namespace measure {
 
+// Told the bytes copied so far after every block, on the copying thread,
+// inside the timed span: it must return at once.
+using CopyProgress = platform::CopyProgress;
+
 // One timed copy of a local file to where a person pointed.
 struct CopyTiming {
     // Where the copy went. Whatever cleans up afterwards deletes this.
@@ -31,9 +35,7 @@ struct CopyTiming {
 // A stop request ends the copy within one block, also once it is whole, and
 // removes what was written; so does a failure. platform::Cancelled (with its
 // leftOver()) or the failure's error says when that removal failed too.
-// `progress` is told the bytes copied after every block, inside the timed
-// span (see platform::CopyProgress).
-using CopyProgress = platform::CopyProgress;
+// `progress` is told the bytes copied after every block.
 CopyTiming timeCopy(const platform::ResolvedPath& source, const platform::ResolvedPath& destination,
                     std::stop_token stop = {}, const CopyProgress& progress = {});
 

@@ -14,7 +14,7 @@ constexpr std::size_t kCopyBlockSize = 1024 * 1024;
 
 // Told the bytes copied so far after every block (every write of up to
 // kCopyBlockSize), on the copying thread, inside the timed span: it must
-// return at once.
+// return at once (no I/O, no locks held for long).
 using CopyProgress = std::function<void(std::int64_t bytesCopied)>;
 
 // Copies everything from `in` (at its start) to `out` and returns how many

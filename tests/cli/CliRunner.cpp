@@ -8,6 +8,11 @@
 
 #include <filesystem>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace clitest {
 
 Ended runCli(const QStringList& args, const std::map<QString, QString>& environment,
@@ -121,6 +126,28 @@ std::string httpGet(const QString& url)
                                  "sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())"),
                   {url})
         .out.toStdString();
+}
+
+unsigned short freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool startNodeExporter(QProcess& exporter, unsigned short port, const std::string& textfileFolder)
+{
+    exporter.start(QStringLiteral("prometheus-node-exporter"),
+                   {QStringLiteral("--web.listen-address=127.0.0.1:") + QString::number(port),
+                    QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
+                    QStringLiteral("--collector.textfile.directory=") + QString::fromStdString(textfileFolder)});
+    return exporter.waitForStarted(10'000);
 }
 
 int entryCount(const std::string& folder)

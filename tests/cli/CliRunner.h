@@ -52,6 +52,14 @@ std::vector<QJsonObject> jsonLines(const std::string& path);
 // The body of an HTTP GET, by Python's urllib; empty when nothing answered.
 std::string httpGet(const QString& url);
 
+// A port on 127.0.0.1 that nobody listens on right now.
+unsigned short freePort();
+
+// Starts node_exporter (Debian's prometheus-node-exporter) on 127.0.0.1:port
+// with only its textfile collector, reading `textfileFolder`; false when it
+// did not start.
+bool startNodeExporter(QProcess& exporter, unsigned short port, const std::string& textfileFolder);
+
 // The number of entries in a folder, or -1 when it cannot be read.
 int entryCount(const std::string& folder);
 

@@ -6,14 +6,18 @@
 #include "DozozedaVersion.h"
 #include "TempFolder.h"
 
+#include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace clitest;
@@ -108,22 +112,33 @@ TEST_F(Cli, CsvReadsBackAndAHistoryGetsItsHeaderOnce)
     const std::string folder = odd.path() + "/a,b \"c\"";
     std::filesystem::create_directory(folder);
     const QString history = q(odd.path()) + "/history.csv";
-    for (int i = 0; i < 2; ++i) {
-        const Ended ended = runCli({"-s", "10", "-n", "2", "-f", "csv", "-o", history, "--append", q(folder)},
+    for (const std::string& measured : {folder, folder, folder + "/missing"}) {
+        const Ended ended = runCli({"-s", "10", "-n", "2", "-f", "csv", "-o", history, "--append", "--label",
+                                    "site=a;b\\c", "--label", "rack=7", q(measured)},
                                    {{QStringLiteral("TMPDIR"), q(tmp.path())}});
-        ASSERT_EQ(ended.status, 0) << ended.err.toStdString();
+        ASSERT_EQ(ended.status, measured == folder ? 0 : 1) << ended.err.toStdString();
         EXPECT_EQ(ended.out, QString());
     }
     const std::vector<QStringList> records = csvRecords(history.toStdString());
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[0][0], "schema_version");
+    ASSERT_EQ(records.size(), 6u);
+    const QStringList& header = records[0];
+    EXPECT_EQ(header[0], "schema_version");
+    // New columns only ever come last: these, then the workload suite's.
+    EXPECT_EQ(header.mid(header.indexOf("target_file_system"), 4),
+              QStringList({"target_file_system", "reason", "labels", "phase"}));
     for (std::size_t i = 1; i < records.size(); ++i) {
-        ASSERT_EQ(records[i].size(), records[0].size());
-        EXPECT_EQ(records[i][records[0].indexOf("target")], q(folder));
-        EXPECT_EQ(records[i][records[0].indexOf("status")], "ok");
-        EXPECT_EQ(records[i][records[0].indexOf("bytes")], "10485760");
-        EXPECT_FALSE(records[i][records[0].indexOf("target_file_system")].isEmpty());
+        ASSERT_EQ(records[i].size(), header.size());
+        EXPECT_EQ(records[i][header.indexOf("labels")], "site=a\\;b\\\\c;rack=7");
+        if (i == 5)
+            break;
+        EXPECT_EQ(records[i][header.indexOf("target")], q(folder));
+        EXPECT_EQ(records[i][header.indexOf("status")], "ok");
+        EXPECT_EQ(records[i][header.indexOf("reason")], "");
+        EXPECT_EQ(records[i][header.indexOf("bytes")], "10485760");
+        EXPECT_FALSE(records[i][header.indexOf("target_file_system")].isEmpty());
     }
+    EXPECT_EQ(records[5][header.indexOf("test")], "precheck");
+    EXPECT_EQ(records[5][header.indexOf("reason")], "not_found");
     EXPECT_EQ(entryCount(folder), 0);
     EXPECT_EQ(entryCount(tmp.path()), 0);
 }
@@ -290,4 +305,111 @@ TEST_F(Cli, ReadsSayHowThisMachinesCacheWasKeptOutAndWarnWhenItWasNot)
     EXPECT_TRUE(read["cache_suspect"].toBool());
     EXPECT_TRUE(memoryJson.err.contains("warning")) << "--quiet keeps warnings";
     EXPECT_EQ(entryCount(tmp.path()), 0);
+}
+
+// A run killed outright (SIGKILL, a power cut) removes nothing. The next run
+// of this machine removes what it left in the three places runs write to,
+// and nothing else: not another host's file, not a link or a folder of such
+// a name, not the file of a run that is still going.
+TEST_F(Cli, WhatAKilledRunLeftIsRemovedByTheNextAndNothingElseIs)
+{
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    const QString host = QString::fromUtf8(name).left(63).replace(QRegularExpression("[^A-Za-z0-9-]"), "_");
+    TempFolder results;
+    TempFolder elsewhere;
+    const QString result = q(results.file("result.json"));
+    const Ended killed = runCli({"-s", "10", "-n", "1000", "-f", "json", "-o", result, q(target.path())},
+                                {{QStringLiteral("TMPDIR"), q(tmp.path())}}, [&](qint64 pid) {
+                                    if (entryCount(target.path()) == 0)
+                                        return false;
+                                    ::kill(static_cast<pid_t>(pid), SIGKILL);
+                                    return true;
+                                });
+    ASSERT_TRUE(killed.bySignal);
+    std::vector<std::string> left;
+    for (const std::string& folder : {target.path(), tmp.path(), results.path()}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            left.push_back(entry.path().string());
+    }
+    ASSERT_EQ(left.size(), 3u) << "the copy, the local test file and the unfinished result";
+
+    // A live dozozeda-cli, waiting for a reader of its FIFO before it does
+    // anything, and a process that has ended.
+    const std::string fifo = elsewhere.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    QProcess live;
+    live.start(QStringLiteral(DOZOZEDA_CLI), {"-f", "json", "-o", q(fifo), q(target.path()) + "/missing"});
+    ASSERT_TRUE(live.waitForStarted());
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"), {});
+    ended.waitForFinished();
+    const QString gone = QString::number(ended.processId());
+    const auto own = [&](const QString& pid) { return "dozozeda-" + host + "-" + pid + ".tmp"; };
+    const std::string victim = elsewhere.file("victim");
+    testsupport::writeFile(victim, "not the program's");
+    const std::vector<std::string> kept{
+        target.file(("dozozeda-otherhost-" + gone + ".tmp").toStdString()),
+        target.file((own(gone) + ".keep").toStdString()),
+        target.file(own(QString::number(live.processId())).toStdString()),
+        tmp.file(("dozozeda-cli-" + host + "-" + gone + ".tmp").toStdString()),
+        results.file(("result.json.tmp-otherhost-" + gone).toStdString()),
+    };
+    for (const std::string& path : kept)
+        testsupport::writeFile(path, "");
+    std::filesystem::create_symlink(victim, target.file(own(gone).toStdString()));
+    std::filesystem::create_directory(tmp.file(("dozozeda-cli-" + host + "-" + gone + "-1.tmp").toStdString()));
+    // A process id that another program has now is no run of this one.
+    const std::string reused = target.file(own(QString::number(::getpid())).toStdString());
+    testsupport::writeFile(reused, "");
+    left.push_back(reused);
+
+    const Ended next = runCli({"-s", "10", "-n", "1", "-f", "json", "-o", result, q(target.path())},
+                              {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+    ASSERT_EQ(next.status, 0) << next.err.toStdString();
+    QStringList removed;
+    const QJsonObject cleanup = jsonOf(q(testsupport::readFile(result.toStdString())))["cleanup"].toObject();
+    for (const QJsonValue& path : cleanup["stale_removed"].toArray())
+        removed << path.toString();
+    removed.sort();
+    QStringList expected;
+    for (const std::string& path : left)
+        expected << q(path);
+    expected.sort();
+    EXPECT_EQ(removed.join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_TRUE(next.err.contains("removed what earlier runs of this machine had left: '")) << next.err.toStdString();
+    for (const std::string& path : kept)
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    EXPECT_TRUE(std::filesystem::is_symlink(target.file(own(gone).toStdString())));
+    EXPECT_EQ(testsupport::readFile(victim), "not the program's");
+    EXPECT_EQ(entryCount(target.path()), 4);
+    EXPECT_EQ(entryCount(tmp.path()), 2);
+    EXPECT_EQ(entryCount(results.path()), 2);
+
+    QFile reader(q(fifo));
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(live.waitForFinished(30'000));
+}
+
+// A test file larger than the room in the temporary folder is refused before
+// its first byte, saying how much it needs and where; one that fits runs.
+TEST_F(Cli, ATestFileTheTemporaryFolderHasNoRoomForIsRefusedBeforeAnythingIsWritten)
+{
+    testsupport::SmallDisk small(20);
+    if (!small.available())
+        GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const Ended refused = runCli({"-s", "16384", "-n", "1", "-f", "json", q(target.path())},
+                                 {{QStringLiteral("TMPDIR"), q(small.path())}});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(q("cannot write the local test file: it needs 16384 MiB in '" + small.path()
+                                       + "', which has 20 MiB free")))
+        << refused.err.toStdString();
+    const QJsonObject result = jsonOf(refused.out);
+    EXPECT_EQ(result["error"]["stage"].toString(), "precheck");
+    EXPECT_EQ(result["error"]["reason"].toString(), "other");
+    EXPECT_EQ(entryCount(small.path()), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
+
+    const Ended fits = runCli({"-s", "10", "-n", "1", q(target.path())}, {{QStringLiteral("TMPDIR"), q(small.path())}});
+    EXPECT_EQ(fits.status, 0) << fits.err.toStdString();
 }

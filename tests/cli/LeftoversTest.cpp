@@ -85,14 +85,14 @@ TEST(LocalTestFile, AWriteThatFailsOrIsStoppedLeavesNoFile)
     {
         const FileSizeLimit limit(3 << 20);
         const std::string error =
-            testsupport::errorOf([&] { cli::LocalTestFile(folder.here(), 10 << 20, pattern, {}); });
+            testsupport::errorOf([&] { cli::LocalTestFile(folder.here(), "host", 10 << 20, pattern, {}); });
         EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     }
     EXPECT_EQ(entries(folder.path()), 0);
 
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(cli::LocalTestFile(folder.here(), 10 << 20, pattern, stop.get_token()), platform::Cancelled);
+    EXPECT_THROW(cli::LocalTestFile(folder.here(), "host", 10 << 20, pattern, stop.get_token()), platform::Cancelled);
     EXPECT_EQ(entries(folder.path()), 0);
 }
 
@@ -116,7 +116,7 @@ TEST(RunLoop, EachCopyIsRemovedFromWhereItWentNotWhereTheShareIsNow)
         mounts.set(FakeMounts::line(elsewhere.file("gvfs"), "fuse.gvfsd-fuse"));
     };
     const platform::ScopedClock useClock(clock);
-    const cli::LocalTestFile file(local.here(), 10 << 20, measure::TestPattern::x(), {});
+    const cli::LocalTestFile file(local.here(), "host", 10 << 20, measure::TestPattern::x(), {});
     cli::Report report;
     report.repeats = 1;
     Quiet observer;

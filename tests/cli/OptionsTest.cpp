@@ -37,6 +37,8 @@ TEST(Options, WithoutOptionsItIsThreeRunsOfOneHundredMebibytesOfRandomDataWritte
     EXPECT_EQ(options.pattern, measure::TestPattern::Kind::Random);
     EXPECT_EQ(options.format, Format::Text);
     EXPECT_EQ(options.units, cli::Units::Binary);
+    EXPECT_EQ(options.timeoutSeconds, 0) << "no time limit";
+    EXPECT_EQ(options.stallSeconds, 60);
 }
 
 TEST(Options, ValuesCanBeAttachedOrFollowShortFlagsCombineAndTheLastOneCounts)
@@ -52,7 +54,9 @@ TEST(Options, ValuesCanBeAttachedOrFollowShortFlagsCombineAndTheLastOneCounts)
     EXPECT_EQ(parsed({"-qo-", "x"}).output, "");
     EXPECT_EQ(parsed({"-o", "-rq", "x"}).output, "-rq");
     const cli::Options options = parsed({"-r", "-q", "-n", "7", "--warmup", "2", "--pattern=x", "--units", "si",
-                                         "-f", "csv", "-o", "h.csv", "-a", "\\\\nas\\share"});
+                                         "-f", "csv", "-o", "h.csv", "-a", "--label", "target=nas",
+                                         "--label=site=a=b", "--timeout", "600", "--stall-timeout=5",
+                                         "\\\\nas\\share"});
     EXPECT_TRUE(options.read && options.quiet && options.append);
     EXPECT_EQ(options.repeats, 7);
     EXPECT_EQ(options.warmups, 2);
@@ -61,6 +65,10 @@ TEST(Options, ValuesCanBeAttachedOrFollowShortFlagsCombineAndTheLastOneCounts)
     EXPECT_EQ(options.format, Format::Csv);
     EXPECT_EQ(options.output, "h.csv");
     EXPECT_EQ(options.target, "\\\\nas\\share");
+    // In the order given; a value may hold '='.
+    EXPECT_EQ(options.labels, (std::vector<std::pair<std::string, std::string>>{{"target", "nas"}, {"site", "a=b"}}));
+    EXPECT_EQ(options.timeoutSeconds, 600);
+    EXPECT_EQ(options.stallSeconds, 5);
 }
 
 // --read keeps its meaning, write and read, wherever it stands beside a list.
@@ -135,6 +143,19 @@ TEST(Options, LinesThatCannotBeRunAreRefusedWithTheReason)
         {{"--interval=0.05", "x"}, "0 (off) or seconds from 0.1 to 3600"},
         {{"--interval=1s", "x"}, "not '1s'"},
         {{"--streams=65", "x"}, "from 1 to 64"},
+        // A label must be one a series can carry, and not one the metrics
+        // carry already.
+        {{"--label", "site", "x"}, "KEY=VALUE"},
+        {{"--label", "site=", "x"}, "KEY=VALUE"},
+        {{"--label", "1site=a", "x"}, "no label name"},
+        {{"--label", "__name__=a", "x"}, "no label name"},
+        {{"--label", "si-te=a", "x"}, "no label name"},
+        {{"--label", "fstype=a", "x"}, "a label of the metrics themselves"},
+        {{"--label", "reason=a", "x"}, "a label of the metrics themselves"},
+        {{"--label", "phase=a", "x"}, "a label of the metrics themselves"},
+        {{"--label", "a=1", "--label", "a=2", "x"}, "given twice"},
+        {{"--timeout=0", "x"}, "seconds from 1"},
+        {{"--stall-timeout=1.5", "x"}, "not '1.5'"},
     };
     for (const auto& [args, reason] : refused) {
         try {

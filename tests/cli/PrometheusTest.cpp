@@ -2,6 +2,7 @@
 // and node_exporter's textfile collector serves it over HTTP.
 
 #include "CliRunner.h"
+#include "DozozedaVersion.h"
 #include "FileSystemKind.h"
 #include "TempFolder.h"
 
@@ -10,12 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <initializer_list>
+#include <optional>
+#include <sstream>
 
 using namespace clitest;
 using testsupport::TempFolder;
@@ -41,40 +41,55 @@ std::string promtoolProblems(const std::string& metricsFile)
     return (promtool.readAllStandardOutput() + promtool.readAllStandardError()).toStdString();
 }
 
-// A port on 127.0.0.1 that nobody listens on right now.
-unsigned short freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 // As the program names it: the type of the mount the folder lies in.
 std::string fileSystemType(const std::string& folder)
 {
     return platform::fileSystemOf(platform::ResolvedPath::fromSystem(folder)).type;
 }
 
+// The value of the one sample of `metric` in an exposition that carries
+// every label given (key="value", escaped), in whatever order; nothing when
+// there is none.
+std::optional<std::string> sample(const std::string& exposition, const std::string& metric,
+                                  std::initializer_list<std::string> labels)
+{
+    std::istringstream lines(exposition);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with(metric + "{"))
+            continue;
+        const std::size_t end = line.rfind("} ");
+        const std::string set = line.substr(0, end);
+        bool all = end != std::string::npos;
+        for (const std::string& label : labels)
+            all = all && (set.find("{" + label + ",") != std::string::npos || set.find("," + label + ",") != std::string::npos
+                          || set.ends_with("," + label) || set.ends_with("{" + label));
+        if (all)
+            return line.substr(end + 2);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
+TEST(Prometheus, NodeExporterServesEveryTargetByItsLabelsAndAFailureKeepsTheLastSuccess)
 {
     TempFolder folders;
-    // A target whose name needs escaping in a label: a quote, and a
-    // backslash, which on Linux is part of a name.
-    const std::string target = folders.path() + "/we\"ird\\name";
+    // A name that needs escaping in a label (a quote, a backslash, which on
+    // Linux is part of a name) and holds a byte that is no UTF-8, which the
+    // exposition format may not carry.
+    const std::string target = folders.path() + "/we\"ird\\name\xff";
     const std::string collector = folders.path() + "/collector";
     std::filesystem::create_directories(target);
     std::filesystem::create_directory(collector);
     const std::string metrics = collector + "/dozozeda.prom";
+    // The byte goes to the program as it is, past Qt's text.
+    const auto measure = [&](const char* folder) {
+        return runProgram(QStringLiteral("/bin/sh"),
+                          {"-c", R"sh(exec "$0" -s 10 -n 2 -f prometheus -o "$1" --label site=berlin "$2$(printf "$3")")sh",
+                           QStringLiteral(DOZOZEDA_CLI), q(metrics), q(folders.path()), folder});
+    };
 
-    const Ended ok = runCli({"-s", "10", "-n", "2", "-f", "prometheus", "-o", q(metrics), q(target)});
+    const Ended ok = measure("/we\"ird\\\\name\\377");
     ASSERT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QString());
     // Only the file itself: the temporary one it was written as is gone.
@@ -84,41 +99,94 @@ TEST(Prometheus, TheMetricsPassPromtoolAndNodeExporterServesThemByTarget)
     const unsigned short port = freePort();
     QProcess exporter;
     exporter.setProcessChannelMode(QProcess::ForwardedChannels);
-    exporter.start(QStringLiteral("prometheus-node-exporter"),
-                   {QStringLiteral("--web.listen-address=127.0.0.1:") + QString::number(port),
-                    QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
-                    QStringLiteral("--collector.textfile.directory=") + q(collector)});
-    ASSERT_TRUE(exporter.waitForStarted(10'000)) << "install the Debian package prometheus-node-exporter";
+    ASSERT_TRUE(startNodeExporter(exporter, port, collector)) << "install the Debian package prometheus-node-exporter";
     const QString metricsUrl = "http://127.0.0.1:" + QString::number(port) + "/metrics";
     std::string served;
     for (int attempt = 0; attempt < 50 && served.empty(); ++attempt) {
         QThread::msleep(100);
         served = httpGet(metricsUrl);
     }
-    const std::string label = "target=\"" + folders.path() + "/we\\\"ird\\\\name\"";
-    // The target's file system is a label too, between the others.
-    const std::string fileSystem = "fstype=\"" + fileSystemType(folders.path()) + "\",";
+    EXPECT_NE(served.find("node_textfile_scrape_error 0"), std::string::npos) << served;
+    const std::string label = "target=\"" + folders.path() + "/we\\\"ird\\\\name\xEF\xBF\xBD\"";
+    const std::string fileSystem = "fstype=\"" + fileSystemType(folders.path()) + "\"";
     for (const char* statistic : {"median", "min", "max"})
-        EXPECT_NE(served.find("dozozeda_rate_bytes_per_second{direction=\"write\"," + fileSystem + "statistic=\""
-                              + std::string(statistic) + "\"," + label + "}"),
-                  std::string::npos)
+        EXPECT_TRUE(sample(served, "dozozeda_rate_bytes_per_second",
+                           {label, fileSystem, "site=\"berlin\"", "direction=\"write\"",
+                            "statistic=\"" + std::string(statistic) + "\""}))
             << served;
-    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\"," + fileSystem + label + "} 1"),
-              std::string::npos);
-    EXPECT_NE(served.find("node_textfile_scrape_error 0"), std::string::npos);
+    EXPECT_EQ(sample(served, "dozozeda_last_run_success", {label, "direction=\"write\""}), "1");
+    EXPECT_EQ(sample(served, "dozozeda_build_info", {label, "version=\"" DOZOZEDA_VERSION_TEXT "\"", "os=\"linux\""}), "1");
+    EXPECT_EQ(sample(served, "dozozeda_last_run_exit_code", {label}), "0");
+    EXPECT_EQ(sample(served, "dozozeda_copy_left_on_share", {label}), "0");
+    EXPECT_EQ(sample(served, "dozozeda_last_run_failure", {label}), std::nullopt);
+    const std::string lastSuccess = sample(served, "dozozeda_last_success_timestamp_seconds", {label}).value_or("");
+    EXPECT_EQ(sample(served, "dozozeda_last_run_end_timestamp_seconds", {label}), lastSuccess);
+    EXPECT_GT(std::stod(sample(served, "dozozeda_last_run_duration_seconds", {label}).value_or("0")), 0);
 
-    // A failed measurement says so, without a rate that would look real.
+    // A failed measurement says where and why, without a rate that would
+    // look real, and still says when the target was last measured whole.
     std::filesystem::remove(target);
-    const Ended failed = runCli({"-s", "10", "-f", "prometheus", "-o", q(metrics), q(target)});
+    const Ended failed = measure("/we\"ird\\\\name\\377");
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(promtoolProblems(metrics), "");
     served = httpGet(metricsUrl);
     exporter.terminate();
     exporter.waitForFinished(5'000);
-    EXPECT_NE(served.find("dozozeda_last_run_success{direction=\"write\",fstype=\"unknown\"," + label + "} 0"),
-              std::string::npos)
+    EXPECT_EQ(sample(served, "dozozeda_last_run_success", {label, "fstype=\"unknown\"", "direction=\"write\""}), "0")
         << served;
+    EXPECT_EQ(sample(served, "dozozeda_last_run_failure", {label, "stage=\"precheck\"", "reason=\"not_found\""}), "1");
+    EXPECT_EQ(sample(served, "dozozeda_last_run_exit_code", {label}), "1");
+    EXPECT_EQ(sample(served, "dozozeda_last_success_timestamp_seconds", {label}), lastSuccess);
+    EXPECT_NE(sample(served, "dozozeda_last_run_end_timestamp_seconds", {label}), lastSuccess);
     EXPECT_EQ(served.find("dozozeda_rate_bytes_per_second"), std::string::npos);
+}
+
+// A full share, a read-only one and one that will not let the copy go each
+// say so in their own words; a measurement whose copy stayed has every rate
+// and still says it failed to clean up.
+TEST(Prometheus, EachWayAShareRefusesTheCopyIsToldApart)
+{
+    testsupport::SmallDisk full(5);
+    testsupport::SmallDisk readOnly(5, true);
+    if (!full.available() || !readOnly.available())
+        GTEST_SKIP() << "needs root to mount small tmpfs disks";
+    TempFolder folders;
+    const std::string metrics = folders.file("dozozeda.prom");
+    const auto measure = [&](const std::string& target) {
+        const Ended ended = runCli({"-s", "10", "-n", "1", "-f", "prometheus", "-o", q(metrics), q(target)},
+                                   {{QStringLiteral("TMPDIR"), q(folders.path())}});
+        EXPECT_EQ(promtoolProblems(metrics), "");
+        return std::pair(ended, testsupport::readFile(metrics));
+    };
+
+    const auto [noSpace, noSpaceMetrics] = measure(full.path());
+    EXPECT_EQ(noSpace.status, 1);
+    EXPECT_EQ(sample(noSpaceMetrics, "dozozeda_last_run_failure", {"stage=\"write\"", "reason=\"no_space\""}), "1")
+        << noSpaceMetrics;
+    EXPECT_EQ(sample(noSpaceMetrics, "dozozeda_copy_left_on_share", {}), "0");
+    const Ended json = runCli({"-s", "10", "-f", "json", q(full.path())}, {{QStringLiteral("TMPDIR"), q(folders.path())}});
+    const QJsonObject error = jsonOf(json.out)["error"].toObject();
+    EXPECT_EQ(error["reason"].toString(), "no_space");
+    EXPECT_EQ(error["os_error"].toInt(), ENOSPC);
+
+    const auto [refused, refusedMetrics] = measure(readOnly.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(sample(refusedMetrics, "dozozeda_last_run_failure", {"stage=\"write\"", "reason=\"read_only\""}), "1")
+        << refusedMetrics;
+
+    // An append-only folder takes new files but lets none be removed.
+    const std::string appendOnly = folders.file("append-only");
+    std::filesystem::create_directory(appendOnly);
+    if (std::system(("chattr +a '" + appendOnly + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "needs a file system with chattr +a";
+    const auto [left, leftMetrics] = measure(appendOnly);
+    std::system(("chattr -a '" + appendOnly + "'").c_str());
+    EXPECT_EQ(left.status, 3);
+    EXPECT_EQ(sample(leftMetrics, "dozozeda_last_run_exit_code", {}), "3") << leftMetrics;
+    EXPECT_EQ(sample(leftMetrics, "dozozeda_copy_left_on_share", {}), "1");
+    EXPECT_EQ(sample(leftMetrics, "dozozeda_last_run_success", {}), "1");
+    EXPECT_TRUE(sample(leftMetrics, "dozozeda_rate_bytes_per_second", {"statistic=\"median\""}));
+    EXPECT_EQ(sample(leftMetrics, "dozozeda_last_run_failure", {"stage=\"cleanup\"", "reason=\"permission\""}), "1");
 }
 
 // The figures of the small files, the folders and the streams under the

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -86,6 +87,38 @@ protected:
     Ended run(const QStringList& args, const std::function<bool(qint64)>& whileRunning = {})
     {
         return runCli(args, {{QStringLiteral("TMPDIR"), q(tmp.path())}}, whileRunning);
+    }
+
+    // 100 MiB for three runs, the link cut once 10 MiB are on the server.
+    Ended runCut(QStringList args)
+    {
+        bool cut = false;
+        const Ended ended = run(args << "-s" << "100" << "-n" << "3" << "-f" << "json" << q(data), [&](qint64) {
+            if (serverFileSize(dataServer) < 10 * 1024 * 1024)
+                return false;
+            cut = share({"cut"});
+            return true;
+        });
+        EXPECT_TRUE(cut);
+        EXPECT_EQ(entryCount(tmp.path()), 0);
+        return ended;
+    }
+
+    // What a cut link kept on the server is gone once it answers again, by
+    // the next run at the latest, which says so.
+    void expectTheNextRunRemoves(const QJsonObject& cutRun)
+    {
+        const std::int64_t partial = serverFileSize(dataServer);
+        std::printf("a partial copy of %lld bytes stayed on the server\n", static_cast<long long>(partial));
+        ASSERT_TRUE(share({"restore"}));
+        const Ended next = run({"-s", "10", "-n", "1", "-f", "json", q(data)});
+        EXPECT_EQ(next.status, 0) << next.err.toStdString();
+        const QJsonArray removed = jsonOf(next.out)["cleanup"].toObject()["stale_removed"].toArray();
+        if (partial >= 0) {
+            EXPECT_EQ(removed.size(), 1);
+            EXPECT_EQ(removed[0].toString(), q(data) + "/" + cutRun["parameters"]["copy_name"].toString());
+        }
+        EXPECT_EQ(entryCount(dataServer), 0);
     }
 
     const std::string data = env("SHARE_DATA");
@@ -169,30 +202,48 @@ TEST_F(RealShareCli, AFullOrReadOnlyShareEndsTheRunsWithExitOneAndNoCopy)
     EXPECT_EQ(entryCount(tmp.path()), 0);
 }
 
-TEST_F(RealShareCli, ALinkCutMidCopyFailsTheRunWithTheReason)
+TEST_F(RealShareCli, ALinkCutMidCopyFailsAsUnreachableAndTheNextRunRemovesWhatItLeft)
 {
-    bool cut = false;
-    const Ended ended = run({"-s", "100", "-n", "3", q(data)}, [&](qint64) {
-        if (serverFileSize(dataServer) < 10 * 1024 * 1024)
-            return false;
-        cut = share({"cut"});
-        return true;
-    });
-    ASSERT_TRUE(cut);
+    const Ended ended = runCut({});
     std::printf("with the link cut mid-copy the program ended after %.1f s\n", ended.seconds);
     EXPECT_EQ(ended.status, 1);
     EXPECT_TRUE(ended.err.contains("Input/output error")) << ended.err.toStdString();
-    EXPECT_EQ(entryCount(tmp.path()), 0);
+    const QJsonObject result = jsonOf(ended.out);
+    EXPECT_EQ(result["error"]["stage"].toString(), "write");
+    EXPECT_EQ(result["error"]["reason"].toString(), "unreachable");
+    EXPECT_EQ(result["error"]["os_error"].toInt(), EIO);
+    expectTheNextRunRemoves(result);
+}
+
+// The link cut holds the copy's write in the kernel until the mount gives
+// up; --timeout ends the run as a failure of its own, which says what stayed.
+TEST_F(RealShareCli, ATimeoutEndsARunTheCutLinkHoldsAndSaysWhatStayed)
+{
+    const Ended ended = runCut({"--timeout", "4", "--stall-timeout", "20"});
+    std::printf("with the link cut and --timeout 4 the program ended after %.1f s\n", ended.seconds);
+    EXPECT_EQ(ended.status, 1);
+    EXPECT_EQ(schemaProblems(ended.out), "");
+    const QJsonObject result = jsonOf(ended.out);
+    EXPECT_EQ(result["error"]["stage"].toString(), "write");
+    EXPECT_EQ(result["error"]["reason"].toString(), "timeout");
+    const QString message = result["error"]["message"].toString();
+    EXPECT_TRUE(message.startsWith("the measurement did not finish within 4 s (--timeout)")) << message.toStdString();
+    EXPECT_TRUE(message.contains(q(data) + "/" + result["parameters"]["copy_name"].toString())) << message.toStdString();
+    // After the stop the share is not asked again: whether the copy stayed is not known.
+    EXPECT_TRUE(result["cleanup"]["remote_copy_removed"].isNull());
+    expectTheNextRunRemoves(result);
 }
 
 // Slowed to 10 Mbit/s, 30 MiB take 25 s: a stop that waited for the copy
-// to end would show.
+// to end would show. A copy that moves, however slowly, never stalls.
 TEST_F(RealShareCli, CtrlCSigtermAndSighupStopMidCopyAndLeaveNothingOnTheServerOrHere)
 {
     ASSERT_TRUE(share({"rate", "10"}));
+    const Ended slow = run({"-s", "10", "-n", "1", "--stall-timeout", "2", q(data)});
+    EXPECT_EQ(slow.status, 0) << slow.err.toStdString();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         std::chrono::steady_clock::time_point sent;
-        const Ended ended = run({"-s", "30", "-n", "1", q(data)}, [&](qint64 pid) {
+        const Ended ended = run({"-s", "30", "-n", "1", "-f", "json", q(data)}, [&](qint64 pid) {
             if (serverFileSize(dataServer) <= 0)
                 return false;
             sent = std::chrono::steady_clock::now();
@@ -203,6 +254,8 @@ TEST_F(RealShareCli, CtrlCSigtermAndSighupStopMidCopyAndLeaveNothingOnTheServerO
         std::printf("signal %d mid-copy: the program ended %.2f s later\n", signal, stopping);
         EXPECT_TRUE(ended.bySignal);
         EXPECT_EQ(ended.status, signal);
+        // What the result says the program ended with is what a shell sees.
+        EXPECT_EQ(jsonOf(ended.out)["exit_code"].toInt(), 128 + signal);
         EXPECT_LT(stopping, 10);
         EXPECT_EQ(ended.err, QString());
         EXPECT_EQ(entryCount(dataServer), 0);

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace clitest;
 using testsupport::TempFolder;
@@ -127,4 +130,47 @@ TEST_F(Suite, CsvGivesEachPhaseARowAndTextATable)
             << line << "\n"
             << text.out.toStdString();
     expectNothingLeft();
+}
+
+// A run killed in the files test leaves its folder; the next run of this
+// machine removes it, and a killed run's tree and second stream's copy, but
+// not a tree that holds a file of someone else's.
+TEST_F(Suite, WhatAKilledRunsTestsLeftIsRemovedByTheNextButNotAnothersFile)
+{
+    const Ended killed = runCli({"--tests=files", "--files=1000000", "--file-size=0", "-n", "1", q(target.path())},
+                                {{QStringLiteral("TMPDIR"), q(tmp.path())}}, [&](qint64 pid) {
+                                    for (const auto& entry : std::filesystem::directory_iterator(target.path())) {
+                                        if (entry.path().extension() == ".files" && entryCount(entry.path().string()) > 10) {
+                                            ::kill(static_cast<pid_t>(pid), SIGKILL);
+                                            return true;
+                                        }
+                                    }
+                                    return false;
+                                });
+    ASSERT_TRUE(killed.bySignal);
+    ASSERT_EQ(entryCount(target.path()), 1);
+
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    const std::string host =
+        QString::fromUtf8(name).left(63).replace(QRegularExpression("[^A-Za-z0-9-]"), "_").toStdString();
+    // A process that has ended.
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string gone = "dozozeda-" + host + "-" + std::to_string(ended);
+    std::filesystem::create_directories(target.file(gone + ".folders/d0/d3"));
+    testsupport::writeFile(target.file(gone + ".s2.tmp"), "");
+    // A process id no system hands out here.
+    const std::string theirs = target.file("dozozeda-" + host + "-4000001.folders");
+    std::filesystem::create_directories(theirs + "/d0");
+    testsupport::writeFile(theirs + "/d0/theirs.txt", "theirs");
+
+    const Ended next = run({"--tests=files", "--files=3", "-n", "1", "-f", "json"});
+    ASSERT_EQ(next.status, 0) << next.err.toStdString();
+    const QJsonObject result = jsonOf(next.out);
+    EXPECT_EQ(result["cleanup"]["stale_removed"].toArray().size(), 3) << next.out.toStdString();
+    EXPECT_EQ(entryCount(target.path()), 1);
+    EXPECT_EQ(testsupport::readFile(theirs + "/d0/theirs.txt"), "theirs");
 }

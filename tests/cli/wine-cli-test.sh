@@ -3,9 +3,9 @@
 # writes and reads into the UNC share that scripts/windows-tests.sh serves,
 # with its exit statuses, JSON checked against the documented schema, a
 # local drive refused with --require-network and as a share address, the
-# read's fallback, a file replaced, NUL written through, a folder refused,
-# histories appended to (one at a time, and four at once), and a Unicode
-# folder name through wmain.
+# read's fallback, what a killed run left removed by the next, a file
+# replaced, NUL written through, a folder refused, histories appended to (one
+# at a time, and four at once), and a Unicode folder name through wmain.
 #
 #   wine-cli-test.sh WINE EXE SCHEMA
 # Needs the environment of scripts/windows-tests.sh (WINEPREFIX,
@@ -92,6 +92,22 @@ check "Windows cannot tell what was cached before" \
 check "both directions have statistics" [ "$(json_field "$work/out" 'r["summary"]["read"]["runs"]')" = 2 ]
 check "nothing is left after reading back" nothing_left
 
+# What a killed run of this machine left (its process is gone) is removed by
+# the next run, in the share and in %TEMP%; another machine's file is not.
+copy=$(json_field "$work/out" 'r["parameters"]["copy_name"]')
+host=${copy#dozozeda-}
+host=${host%-*}
+temp=$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp" | head -n 1)
+touch "$folder/dozozeda-$host-4000000.tmp" "$folder/dozozeda-not$host-4000000.tmp" \
+    "$temp/dozozeda-cli-$host-4000000-1.tmp"
+cli -s 10 -n 1 -f json "$share"
+check "a run after a killed one exits 0" [ "$status" = 0 ]
+check "it removed the killed run's copy and local test file" \
+    [ "$(json_field "$work/out" 'len(r["cleanup"]["stale_removed"])')" = 2 ]
+check "and said so" grep -q "removed what earlier runs of this machine had left" "$work/err"
+check "another machine's file stays" [ -e "$folder/dozozeda-not$host-4000000.tmp" ]
+rm -f "$folder/dozozeda-not$host-4000000.tmp"
+check "nothing else is left" nothing_left
 cli --suite -n 1 -s 10 --files 20 --file-size 4K --folders 15 --streams 2 --interval 0.5 -f json "$share"
 check "the whole suite into the UNC share exits 0" [ "$status" = 0 ]
 check "its JSON follows the schema" valid_json "$work/out"
