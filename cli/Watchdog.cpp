@@ -21,8 +21,17 @@ Watchdog::Watchdog(std::stop_token outer, Limits limits, Abandon abandon)
     , m_started(Clock::now())
     , m_outer(outer)
     , m_forward(std::move(outer), [this] { m_source.request_stop(); })
-    , m_thread([this](std::stop_token stop) { watch(std::move(stop)); })
+    , m_thread([this] { watch(); })
 {
+}
+
+Watchdog::~Watchdog()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_wake.notify_all();
 }
 
 std::stop_token Watchdog::token() const
@@ -82,11 +91,11 @@ bool Watchdog::expired(Clock::time_point now)
     return m_limit.has_value();
 }
 
-void Watchdog::watch(std::stop_token stop)
+void Watchdog::watch()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        if (stop.stop_requested() || m_state != State::Running)
+        if (m_closing || m_state != State::Running)
             return;
         const Clock::time_point now = Clock::now();
         if (expired(now))
@@ -100,19 +109,21 @@ void Watchdog::watch(std::stop_token stop)
             next = std::min(next, Clock::time_point(Clock::duration(m_lastMove.load(std::memory_order_relaxed)))
                                       + m_limits.stall);
         const bool wasTransferring = m_transferring;
-        const auto changed = [&] { return m_state != State::Running || m_transferring != wasTransferring; };
+        const auto changed = [&] {
+            return m_closing || m_state != State::Running || m_transferring != wasTransferring;
+        };
         if (next == Clock::time_point::max())
-            m_wake.wait(lock, stop, changed);
+            m_wake.wait(lock, changed);
         else
-            m_wake.wait_until(lock, stop, next, changed);
+            m_wake.wait_until(lock, next, changed);
     }
     lock.unlock();
     m_source.request_stop();
     lock.lock();
     // A run that can still move ends itself within a block; one the system
     // keeps in a call is given the stall time to come back.
-    if (m_wake.wait_until(lock, stop, Clock::now() + m_limits.stall, [&] { return m_state != State::Running; })
-        || stop.stop_requested())
+    if (m_wake.wait_until(lock, Clock::now() + m_limits.stall,
+                          [&] { return m_closing || m_state != State::Running; }))
         return;
     m_state = State::Abandoning;
     const LimitReached limit = *m_limit;

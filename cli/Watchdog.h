@@ -34,6 +34,7 @@ public:
     Watchdog(std::stop_token outer, Limits limits, Abandon abandon);
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog();
 
     // What the run watches: requested by `outer`, by --timeout or by a stall.
     std::stop_token token() const;
@@ -59,7 +60,7 @@ public:
 private:
     enum class State { Running, Finished, Abandoning };
 
-    void watch(std::stop_token stop);
+    void watch();
     // Whether a limit ran out at `now`; records it.
     bool expired(std::chrono::steady_clock::time_point now);
 
@@ -71,7 +72,12 @@ private:
     std::stop_callback<std::function<void()>> m_forward;
     std::atomic<std::chrono::steady_clock::rep> m_lastMove{0};
     mutable std::mutex m_mutex;
-    std::condition_variable_any m_wake;
+    // A plain condition variable, woken by a flag: a wait that a stop token
+    // ends takes a semaphore of libstdc++ 12 when the stop comes at the same
+    // moment, which on Windows can miss its wake-up and hang the program at
+    // its end.
+    std::condition_variable m_wake;
+    bool m_closing = false;
     State m_state = State::Running;
     bool m_transferring = false;
     std::optional<LimitReached> m_limit;
