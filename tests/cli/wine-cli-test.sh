@@ -119,9 +119,10 @@ check "the small files were read in unbuffered sectors" \
 check "every folder was made, listed and removed" \
     [ "$(json_field "$work/out" '[p["operations"] for p in r["runs"][3]["phases"]]')" = "[15, 15, 15]" ]
 check "nothing is left after the suite" nothing_left
-# The streams' threads wait for each other at the start: a wait that missed
-# its wake-up (std::latch of libstdc++ 12 without futexes) hung one process
-# in a few here.
+# Waits that miss their wake-up where there are no futexes (libstdc++ 12's
+# std::latch, and a condition variable's wait that a stop token ends) hung
+# one process in a few dozen here: the streams' threads at their start, the
+# watchdog at the program's end.
 ended=0
 for _ in $(seq 20); do
     timeout 30 "$wine" "$exe" -q -s 10 -n 1 --streams 2 "$share" </dev/null >/dev/null 2>&1 && ended=$((ended + 1))
