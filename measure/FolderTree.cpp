@@ -37,36 +37,28 @@ public:
         if (m_stop.stop_requested())
             throw platform::Cancelled();
         platform::createFolder(m_plan.root);
-        try {
-            FolderTreeTiming timing;
-            timing.phases.push_back(phase("create", [&](std::int64_t i) {
-                platform::createFolder(path(i));
-                m_made = i;
-            }));
-            timing.phases.push_back(phase("enumerate", [&](std::int64_t i) { list(i); }));
-            // Children first: the highest numbers are the deepest.
-            timing.phases.push_back(phase("delete", [&](std::int64_t i) {
-                const std::int64_t number = m_plan.folders - i + 1;
-                platform::removeFolder(path(number));
-                m_made = number - 1;
-            }));
-            try {
-                platform::removeFolder(m_plan.root);
-            } catch (const platform::Error& error) {
-                timing.leftOver = rootStays(error);
-            }
-            return timing;
-        } catch (const platform::Cancelled&) {
-            throw platform::Cancelled(cleanUp());
-        } catch (const platform::Error& error) {
-            const std::string leftOver = cleanUp();
-            if (leftOver.empty())
-                throw;
-            throw platform::Error(error.what() + leftOver, error.code());
-        } catch (...) {
-            cleanUp();
-            throw;
-        }
+        return platform::undoingOnFailure(
+            [&] {
+                FolderTreeTiming timing;
+                timing.phases.push_back(phase("create", [&](std::int64_t i) {
+                    platform::createFolder(path(i));
+                    m_made = i;
+                }));
+                timing.phases.push_back(phase("enumerate", [&](std::int64_t i) { list(i); }));
+                // Children first: the highest numbers are the deepest.
+                timing.phases.push_back(phase("delete", [&](std::int64_t i) {
+                    const std::int64_t number = m_plan.folders - i + 1;
+                    platform::removeFolder(path(number));
+                    m_made = number - 1;
+                }));
+                try {
+                    platform::removeFolder(m_plan.root);
+                } catch (const platform::Error& error) {
+                    timing.leftOver = rootStays(error);
+                }
+                return timing;
+            },
+            [&] { return cleanUp(); });
     }
 
 private:

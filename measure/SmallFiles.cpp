@@ -62,36 +62,28 @@ public:
         if (m_stop.stop_requested())
             throw platform::Cancelled();
         platform::createFolder(m_plan.folder);
-        try {
-            SmallFilesTiming timing;
-            timing.phases.push_back(phase("create", [&](std::int64_t i) { create(i); }));
-            timing.phases.push_back(enumerate());
-            timing.phases.push_back(phase("stat", [&](std::int64_t i) { stat(i); }));
-            PhaseTiming reading = phase("read", [&](std::int64_t i) { read(i); });
-            reading.bypass = m_bypass;
-            timing.phases.push_back(reading);
-            timing.phases.push_back(phase("delete", [&](std::int64_t i) { remove(i); }));
-            if (m_plan.fileBytes > 0)
-                timing.phases[0].bytes = timing.phases[3].bytes = m_plan.files * m_plan.fileBytes;
-            timing.phases[2].clientCacheSuspect =
-                timing.phases[2].latency.p50 < kFromMemoryFactor * timing.phases[4].latency.p50;
-            try {
-                platform::removeFolder(m_plan.folder);
-            } catch (const platform::Error& error) {
-                timing.leftOver = folderStays(error);
-            }
-            return timing;
-        } catch (const platform::Cancelled&) {
-            throw platform::Cancelled(cleanUp());
-        } catch (const platform::Error& error) {
-            const std::string leftOver = cleanUp();
-            if (leftOver.empty())
-                throw;
-            throw platform::Error(error.what() + leftOver, error.code());
-        } catch (...) {
-            cleanUp();
-            throw;
-        }
+        return platform::undoingOnFailure(
+            [&] {
+                SmallFilesTiming timing;
+                timing.phases.push_back(phase("create", [&](std::int64_t i) { create(i); }));
+                timing.phases.push_back(enumerate());
+                timing.phases.push_back(phase("stat", [&](std::int64_t i) { stat(i); }));
+                PhaseTiming reading = phase("read", [&](std::int64_t i) { read(i); });
+                reading.bypass = m_bypass;
+                timing.phases.push_back(reading);
+                timing.phases.push_back(phase("delete", [&](std::int64_t i) { remove(i); }));
+                if (m_plan.fileBytes > 0)
+                    timing.phases[0].bytes = timing.phases[3].bytes = m_plan.files * m_plan.fileBytes;
+                timing.phases[2].clientCacheSuspect =
+                    timing.phases[2].latency.p50 < kFromMemoryFactor * timing.phases[4].latency.p50;
+                try {
+                    platform::removeFolder(m_plan.folder);
+                } catch (const platform::Error& error) {
+                    timing.leftOver = folderStays(error);
+                }
+                return timing;
+            },
+            [&] { return cleanUp(); });
     }
 
 private:

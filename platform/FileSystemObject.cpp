@@ -59,29 +59,21 @@ std::int64_t FileSystemObject::CopyFile(const ResolvedPath& source, const Resolv
     }
 
     NativeFile out = NativeFile::open(to, NativeFile::Mode::WriteCreateNew);
-    try {
-        const std::int64_t copied = copyContents(in, out, stop, progress);
-        out.sync();
-        out.close();
-        // Stopped while the data was being flushed: the copy is whole, but
-        // nobody is left to report it or to remove it afterwards.
-        if (stop.stop_requested())
-            throw Cancelled();
-        return copied;
-    } catch (const Cancelled&) {
-        out.discard();
-        throw Cancelled(removeLeftOver(destination));
-    } catch (const Error& e) {
-        out.discard();
-        const std::string leftOver = removeLeftOver(destination);
-        if (leftOver.empty())
-            throw;
-        throw Error(e.what() + leftOver, e.code());
-    } catch (...) {
-        out.discard();
-        removeLeftOver(destination);
-        throw;
-    }
+    return undoingOnFailure(
+        [&] {
+            const std::int64_t copied = copyContents(in, out, stop, progress);
+            out.sync();
+            out.close();
+            // Stopped while the data was being flushed: the copy is whole, but
+            // nobody is left to report it or to remove it afterwards.
+            if (stop.stop_requested())
+                throw Cancelled();
+            return copied;
+        },
+        [&] {
+            out.discard();
+            return removeLeftOver(destination);
+        });
 }
 
 } // namespace platform

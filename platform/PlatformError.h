@@ -66,6 +66,27 @@ std::string quotedPath(std::string_view path);
 // there, and so reach another file than the one named.
 void refuseNul(const std::string& path);
 
+// Runs `work`; when it fails or is stopped, `undo` removes what it wrote and
+// answers what stayed anyway (empty when nothing did), which the failure
+// then carries: nobody is to assume the target is clean.
+template <typename Work, typename Undo>
+auto undoingOnFailure(Work&& work, Undo&& undo) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const Cancelled&) {
+        throw Cancelled(undo());
+    } catch (const Error& error) {
+        const std::string leftOver = undo();
+        if (leftOver.empty())
+            throw;
+        throw Error(error.what() + leftOver, error.code());
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
 // The operating system's text for the last error of the calling thread.
 std::string lastSystemErrorText();
 // The same error as a code.
