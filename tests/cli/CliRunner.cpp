@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QThread>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include <arpa/inet.h>
@@ -57,6 +58,25 @@ Ended runProgram(const QString& program, const QStringList& args, const std::map
     ended.out = QString::fromUtf8(process.readAllStandardOutput());
     ended.err = QString::fromUtf8(process.readAllStandardError());
     return ended;
+}
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool share(const QStringList& args)
+{
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral(DOZOZEDA_SHARE_SCRIPT), QStringList{args[0], q(env("DOZOZEDA_SHARE_STATE"))} + args.mid(1));
+    return script.waitForFinished(60'000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
 }
 
 QJsonObject jsonOf(const QString& text)

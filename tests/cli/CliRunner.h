@@ -60,6 +60,16 @@ unsigned short freePort();
 // did not start.
 bool startNodeExporter(QProcess& exporter, unsigned short port, const std::string& textfileFolder);
 
+// A text the tests hold as std::string, for Qt.
+QString q(const std::string& text);
+
+// An environment variable's value; empty when it is not set.
+std::string env(const char* name);
+
+// Runs tests/realshare/share.sh COMMAND on the share that run-tests.sh
+// brought up (DOZOZEDA_SHARE_STATE); whether it succeeded.
+bool share(const QStringList& args);
+
 // The number of entries in a folder, or -1 when it cannot be read.
 int entryCount(const std::string& folder);
 

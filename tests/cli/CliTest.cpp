@@ -27,11 +27,6 @@ namespace {
 
 constexpr double kMiB = 1024 * 1024;
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 class Cli : public testing::Test {
 protected:
     Ended run(QStringList args) { return runCli(args << q(target.path()), {{QStringLiteral("TMPDIR"), q(tmp.path())}}); }

@@ -23,11 +23,6 @@ using testsupport::TempFolder;
 
 namespace {
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 struct stat entryAt(const std::string& path)
 {
     struct stat st {};

@@ -22,11 +22,6 @@ using testsupport::TempFolder;
 
 namespace {
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // Whether promtool's check (format and naming conventions) passes; its
 // complaint otherwise.
 std::string promtoolProblems(const std::string& metricsFile)

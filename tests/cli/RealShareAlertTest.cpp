@@ -29,17 +29,6 @@ namespace {
 
 constexpr int kTimeScale = 100;
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-std::string env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 bool share(const QString& command)
 {
     QProcess script;

@@ -30,24 +30,6 @@ namespace {
 // What the shaper lets through, in bytes per second.
 constexpr double kLinkBytesPerSecond = 100e6 / 8;
 
-std::string env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-bool share(const QStringList& args)
-{
-    QProcess script;
-    script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start(QStringLiteral(DOZOZEDA_SHARE_SCRIPT), QStringList{args[0], q(env("DOZOZEDA_SHARE_STATE"))} + args.mid(1));
-    return script.waitForFinished(60'000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
-}
 
 // The size of the one file in a server folder, or -1 while there is none.
 std::int64_t serverFileSize(const std::string& folder)

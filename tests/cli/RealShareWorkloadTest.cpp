@@ -31,24 +31,6 @@ namespace {
 // What TCP/IP and SMB2 headers leave of a shaped link (tests/realshare/README.md).
 constexpr double kGoodput = 0.955;
 
-std::string env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-bool share(const QStringList& args)
-{
-    QProcess script;
-    script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start(QStringLiteral(DOZOZEDA_SHARE_SCRIPT), QStringList{args[0], q(env("DOZOZEDA_SHARE_STATE"))} + args.mid(1));
-    return script.waitForFinished(60'000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
-}
 
 // Every entry under a server folder, as paths relative to it.
 std::set<std::string> serverTree(const std::string& folder)

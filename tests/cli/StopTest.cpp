@@ -23,11 +23,6 @@ using testsupport::TempFolder;
 
 namespace {
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // An ext4 file system on a loop device of its own. Frozen (fsfreeze), every
 // call that would change it waits in the kernel, where no signal reaches it,
 // until it is thawed. Needs root.

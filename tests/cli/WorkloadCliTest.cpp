@@ -20,11 +20,6 @@ using testsupport::TempFolder;
 
 namespace {
 
-QString q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 class Suite : public testing::Test {
 protected:
     Ended run(QStringList args) { return runCli(args << q(target.path()), {{QStringLiteral("TMPDIR"), q(tmp.path())}}); }
