@@ -21,6 +21,7 @@
 #include <unistd.h>
 #endif
 
+using testsupport::entryCount;
 using testsupport::errorOf;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -28,11 +29,6 @@ using testsupport::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-int entries(const std::string& folder)
-{
-    return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
 
 class SmallFiles : public testing::Test {
 protected:
@@ -80,12 +76,12 @@ TEST_F(SmallFiles, EveryPhaseTimesEachFileAndNothingStays)
     EXPECT_FALSE(timing.phases[1].bytes || timing.phases[2].bytes || timing.phases[4].bytes);
     EXPECT_NE(timing.phases[3].bypass, measure::CacheBypass::None);
     EXPECT_EQ(timing.leftOver, "");
-    EXPECT_EQ(entries(target.path()), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 
     // Files of no bytes are names alone: no phase moves data.
     for (const measure::PhaseTiming& phase : run(5, 0).phases)
         EXPECT_FALSE(phase.bytes) << phase.phase;
-    EXPECT_EQ(entries(target.path()), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 }
 
 TEST_F(SmallFiles, ANameThatExistsIsNeitherTakenOverNorRemoved)
@@ -107,7 +103,7 @@ TEST_F(SmallFiles, ANameThatExistsIsNeitherTakenOverNorRemoved)
     // "File exists"; Windows says "The file exists".
     EXPECT_NE(error.find("ile exists"), std::string::npos) << error;
     EXPECT_NE(error.find("stays: it holds something this test did not make"), std::string::npos) << error;
-    EXPECT_EQ(entries(folder()), 1);
+    EXPECT_EQ(entryCount(folder()), 1);
     EXPECT_EQ(readFile(folder() + "/f3.tmp"), "theirs");
 }
 
@@ -120,7 +116,7 @@ TEST_F(SmallFiles, SomethingOfAnothersKeepsTheFolderAndIsSaid)
     EXPECT_EQ(timing.phases[1].operations, 9);
     EXPECT_NE(timing.leftOver.find("stays: it holds something this test did not make"), std::string::npos)
         << timing.leftOver;
-    EXPECT_EQ(entries(folder()), 1);
+    EXPECT_EQ(entryCount(folder()), 1);
     EXPECT_EQ(readFile(folder() + "/notes.txt"), "theirs");
 }
 
@@ -140,7 +136,7 @@ TEST_F(SmallFiles, AStopInAnyPhaseRemovesWhatWasMade)
         } catch (const platform::Cancelled& cancelled) {
             EXPECT_EQ(cancelled.leftOver(), "") << stopIn;
         }
-        EXPECT_EQ(entries(target.path()), 0) << stopIn;
+        EXPECT_EQ(entryCount(target.path()), 0) << stopIn;
     }
 }
 
@@ -191,7 +187,7 @@ TEST_F(SmallFiles, WhatCannotBeRemovedIsNamedExactly)
     EXPECT_NE(error.find("could not be removed either: the folder '" + folder() + "' stays with f4.tmp to f10.tmp (7 files)"),
               std::string::npos)
         << error;
-    EXPECT_EQ(entries(folder()), 7);
+    EXPECT_EQ(entryCount(folder()), 7);
     immutable(folder() + "/f4.tmp", false);
 }
 #endif
@@ -205,9 +201,9 @@ TEST(FolderTree, TenFoldersInEachAreMadeListedAndRemoved)
         measure::timeFolderTree({target.at("tree"), 25}, {}, [&](std::string_view phase) {
             if (phase != "enumerate")
                 return;
-            inRoot = entries(root);
-            inFirst = entries(root + "/d0");
-            inSecond = entries(root + "/d1");
+            inRoot = entryCount(root);
+            inFirst = entryCount(root + "/d0");
+            inSecond = entryCount(root + "/d1");
         });
     EXPECT_EQ(inRoot, 10);
     EXPECT_EQ(inFirst, 10);
@@ -216,7 +212,7 @@ TEST(FolderTree, TenFoldersInEachAreMadeListedAndRemoved)
     for (const measure::PhaseTiming& phase : timing.phases)
         EXPECT_EQ(phase.operations, 25) << phase.phase;
     EXPECT_EQ(timing.leftOver, "");
-    EXPECT_EQ(entries(target.path()), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 }
 
 TEST(FolderTree, AFileOfAnothersKeepsItsFoldersAndTheRestGoes)
@@ -233,8 +229,8 @@ TEST(FolderTree, AFileOfAnothersKeepsItsFoldersAndTheRestGoes)
     // d1/d3 and d1 itself stay.
     EXPECT_NE(error.find("stays with 2 folders of this test's in it"), std::string::npos) << error;
     EXPECT_EQ(readFile(root + "/d1/d3/theirs.txt"), "theirs");
-    EXPECT_EQ(entries(root), 1);
-    EXPECT_EQ(entries(root + "/d1"), 1);
+    EXPECT_EQ(entryCount(root), 1);
+    EXPECT_EQ(entryCount(root + "/d1"), 1);
 
     fs::remove_all(root);
     std::stop_source stop;
@@ -244,5 +240,5 @@ TEST(FolderTree, AFileOfAnothersKeepsItsFoldersAndTheRestGoes)
                                                  stop.request_stop();
                                          }),
                  platform::Cancelled);
-    EXPECT_EQ(entries(target.path()), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 }
