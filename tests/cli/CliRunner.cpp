@@ -3,15 +3,16 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QVariant>
 #include <QThread>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace clitest {
@@ -57,6 +58,22 @@ Ended runProgram(const QString& program, const QStringList& args, const std::map
     ended.status = process.exitCode();
     ended.out = QString::fromUtf8(process.readAllStandardOutput());
     ended.err = QString::fromUtf8(process.readAllStandardError());
+    return ended;
+}
+
+std::string hostTag()
+{
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return QString::fromUtf8(name).left(63).replace(QRegularExpression("[^A-Za-z0-9-]"), "_").toStdString();
+}
+
+long endedProcessId()
+{
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
     return ended;
 }
 
@@ -168,16 +185,6 @@ bool startNodeExporter(QProcess& exporter, unsigned short port, const std::strin
                     QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
                     QStringLiteral("--collector.textfile.directory=") + QString::fromStdString(textfileFolder)});
     return exporter.waitForStarted(10'000);
-}
-
-int entryCount(const std::string& folder)
-{
-    std::error_code error;
-    int count = 0;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error))
-        ++count;
-    return error ? -1 : count;
 }
 
 } // namespace clitest

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "TempFolder.h"
+
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
@@ -70,7 +74,35 @@ std::string env(const char* name);
 // brought up (DOZOZEDA_SHARE_STATE); whether it succeeded.
 bool share(const QStringList& args);
 
-// The number of entries in a folder, or -1 when it cannot be read.
-int entryCount(const std::string& folder);
+using testsupport::entryCount;
+
+// This machine's name as the program puts it into the names of its files
+// (dozozeda-<host>-<pid>.tmp): letters, digits and '-' only.
+std::string hostTag();
+
+// The id of a process that has ended, which no process has now.
+long endedProcessId();
+
+// Runs into a fresh local target folder with a temporary folder (TMPDIR) of
+// their own, so that whatever a run leaves in either can be seen.
+class LocalRun : public testing::Test {
+protected:
+    Ended run(const QStringList& args) { return runIn(target.path(), args); }
+    // With another TARGET, which goes last.
+    Ended runIn(const std::string& folder, const QStringList& args, const std::function<bool(qint64 pid)>& whileRunning = {})
+    {
+        return runCli(args + QStringList{q(folder)}, {{QStringLiteral("TMPDIR"), q(tmp.path())}}, whileRunning);
+    }
+
+    // Nothing of the run is left: no copy in the target, no test file.
+    void expectNothingLeft()
+    {
+        EXPECT_EQ(entryCount(target.path()), 0);
+        EXPECT_EQ(entryCount(tmp.path()), 0);
+    }
+
+    testsupport::TempFolder target;
+    testsupport::TempFolder tmp;
+};
 
 } // namespace clitest

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,22 +25,7 @@ using testsupport::TempFolder;
 
 namespace {
 
-constexpr double kMiB = 1024 * 1024;
-
-class Cli : public testing::Test {
-protected:
-    Ended run(QStringList args) { return runCli(args << q(target.path()), {{QStringLiteral("TMPDIR"), q(tmp.path())}}); }
-
-    // Nothing of the run is left: no copy in the target, no test file.
-    void expectNothingLeft()
-    {
-        EXPECT_EQ(entryCount(target.path()), 0);
-        EXPECT_EQ(entryCount(tmp.path()), 0);
-    }
-
-    TempFolder target;
-    TempFolder tmp;
-};
+class Cli : public LocalRun {};
 
 } // namespace
 
@@ -108,9 +93,8 @@ TEST_F(Cli, CsvReadsBackAndAHistoryGetsItsHeaderOnce)
     std::filesystem::create_directory(folder);
     const QString history = q(odd.path()) + "/history.csv";
     for (const std::string& measured : {folder, folder, folder + "/missing"}) {
-        const Ended ended = runCli({"-s", "10", "-n", "2", "-f", "csv", "-o", history, "--append", "--label",
-                                    "site=a;b\\c", "--label", "rack=7", q(measured)},
-                                   {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+        const Ended ended = runIn(measured, {"-s", "10", "-n", "2", "-f", "csv", "-o", history, "--append", "--label",
+                                             "site=a;b\\c", "--label", "rack=7"});
         ASSERT_EQ(ended.status, measured == folder ? 0 : 1) << ended.err.toStdString();
         EXPECT_EQ(ended.out, QString());
     }
@@ -163,7 +147,7 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndHelpAndVersionGoToStandardOutput)
 
 TEST_F(Cli, AMissingFolderOrAnUnmountedShareFailsAsInTheWindowAndNoPasswordIsShown)
 {
-    const Ended missing = runCli({"-s", "10", "-f", "json", "--", q(target.path()) + "/missing"});
+    const Ended missing = runIn(target.path() + "/missing", {"-s", "10", "-f", "json", "--"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.startsWith("dozozeda-cli: Path error!, check your path and try again!\n"));
     EXPECT_EQ(schemaProblems(missing.out), "");
@@ -189,8 +173,8 @@ TEST_F(Cli, AMissingFolderOrAnUnmountedShareFailsAsInTheWindowAndNoPasswordIsSho
     const QJsonObject refused = jsonOf(slash.out);
     EXPECT_EQ(refused["parameters"]["target"].toString(), "smb://alice@nas.invalid/share");
     for (const Ended* ended : {&share, &slash})
-        EXPECT_FALSE(ended->out.contains("s3cret") || ended->err.contains("s3cret") || ended->out.contains("pa/ss")
-                     || ended->err.contains("pa/ss") || ended->out.contains("/ss@") || ended->err.contains("/ss@"));
+        for (const char* secret : {"s3cret", "pa/ss", "/ss@"})
+            EXPECT_FALSE(ended->out.contains(secret) || ended->err.contains(secret)) << secret;
     expectNothingLeft();
 }
 
@@ -283,10 +267,8 @@ TEST_F(Cli, ReadsSayHowThisMachinesCacheWasKeptOutAndWarnWhenItWasNot)
     TempFolder folder;
     if (::mount("ramfs", folder.path().c_str(), "ramfs", 0, nullptr) != 0)
         GTEST_SKIP() << "cannot mount ramfs (needs root)";
-    const Ended memory = runCli({"-s", "10", "-n", "1", "--read", q(folder.path())},
-                                {{QStringLiteral("TMPDIR"), q(tmp.path())}});
-    const Ended memoryJson = runCli({"-s", "10", "-n", "1", "--read", "-q", "-f", "jsonl", q(folder.path())},
-                                    {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+    const Ended memory = runIn(folder.path(), {"-s", "10", "-n", "1", "--read"});
+    const Ended memoryJson = runIn(folder.path(), {"-s", "10", "-n", "1", "--read", "-q", "-f", "jsonl"});
     ::umount2(folder.path().c_str(), MNT_DETACH);
     EXPECT_EQ(memory.status, 0) << memory.err.toStdString();
     EXPECT_TRUE(memory.err.startsWith("dozozeda-cli: warning: run 1: this machine's cache could not be bypassed"))
@@ -308,19 +290,15 @@ TEST_F(Cli, ReadsSayHowThisMachinesCacheWasKeptOutAndWarnWhenItWasNot)
 // a name, not the file of a run that is still going.
 TEST_F(Cli, WhatAKilledRunLeftIsRemovedByTheNextAndNothingElseIs)
 {
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    const QString host = QString::fromUtf8(name).left(63).replace(QRegularExpression("[^A-Za-z0-9-]"), "_");
     TempFolder results;
     TempFolder elsewhere;
-    const QString result = q(results.file("result.json"));
-    const Ended killed = runCli({"-s", "10", "-n", "1000", "-f", "json", "-o", result, q(target.path())},
-                                {{QStringLiteral("TMPDIR"), q(tmp.path())}}, [&](qint64 pid) {
-                                    if (entryCount(target.path()) == 0)
-                                        return false;
-                                    ::kill(static_cast<pid_t>(pid), SIGKILL);
-                                    return true;
-                                });
+    const QStringList toResult{"-s", "10", "-f", "json", "-o", q(results.file("result.json"))};
+    const Ended killed = runIn(target.path(), toResult + QStringList{"-n", "1000"}, [&](qint64 pid) {
+        if (entryCount(target.path()) == 0)
+            return false;
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        return true;
+    });
     ASSERT_TRUE(killed.bySignal);
     std::vector<std::string> left;
     for (const std::string& folder : {target.path(), tmp.path(), results.path()}) {
@@ -336,46 +314,37 @@ TEST_F(Cli, WhatAKilledRunLeftIsRemovedByTheNextAndNothingElseIs)
     QProcess live;
     live.start(QStringLiteral(DOZOZEDA_CLI), {"-f", "json", "-o", q(fifo), q(target.path()) + "/missing"});
     ASSERT_TRUE(live.waitForStarted());
-    QProcess ended;
-    ended.start(QStringLiteral("/bin/true"), {});
-    ended.waitForFinished();
-    const QString gone = QString::number(ended.processId());
-    const auto own = [&](const QString& pid) { return "dozozeda-" + host + "-" + pid + ".tmp"; };
+    const std::string host = hostTag();
+    const std::string gone = std::to_string(endedProcessId());
+    const auto own = [&](const std::string& pid) { return target.file("dozozeda-" + host + "-" + pid + ".tmp"); };
     const std::string victim = elsewhere.file("victim");
     testsupport::writeFile(victim, "not the program's");
     const std::vector<std::string> kept{
-        target.file(("dozozeda-otherhost-" + gone + ".tmp").toStdString()),
-        target.file((own(gone) + ".keep").toStdString()),
-        target.file(own(QString::number(live.processId())).toStdString()),
-        tmp.file(("dozozeda-cli-" + host + "-" + gone + ".tmp").toStdString()),
-        results.file(("result.json.tmp-otherhost-" + gone).toStdString()),
+        target.file("dozozeda-otherhost-" + gone + ".tmp"),
+        own(gone) + ".keep",
+        own(std::to_string(live.processId())),
+        tmp.file("dozozeda-cli-" + host + "-" + gone + ".tmp"),
+        results.file("result.json.tmp-otherhost-" + gone),
     };
     for (const std::string& path : kept)
         testsupport::writeFile(path, "");
-    std::filesystem::create_symlink(victim, target.file(own(gone).toStdString()));
-    std::filesystem::create_directory(tmp.file(("dozozeda-cli-" + host + "-" + gone + "-1.tmp").toStdString()));
+    std::filesystem::create_symlink(victim, own(gone));
+    std::filesystem::create_directory(tmp.file("dozozeda-cli-" + host + "-" + gone + "-1.tmp"));
     // A process id that another program has now is no run of this one.
-    const std::string reused = target.file(own(QString::number(::getpid())).toStdString());
-    testsupport::writeFile(reused, "");
-    left.push_back(reused);
+    left.push_back(own(std::to_string(::getpid())));
+    testsupport::writeFile(left.back(), "");
 
-    const Ended next = runCli({"-s", "10", "-n", "1", "-f", "json", "-o", result, q(target.path())},
-                              {{QStringLiteral("TMPDIR"), q(tmp.path())}});
+    const Ended next = runIn(target.path(), toResult + QStringList{"-n", "1"});
     ASSERT_EQ(next.status, 0) << next.err.toStdString();
-    QStringList removed;
-    const QJsonObject cleanup = jsonOf(q(testsupport::readFile(result.toStdString())))["cleanup"].toObject();
+    std::set<std::string> removed;
+    const QJsonObject cleanup = jsonOf(q(testsupport::readFile(results.file("result.json"))))["cleanup"].toObject();
     for (const QJsonValue& path : cleanup["stale_removed"].toArray())
-        removed << path.toString();
-    removed.sort();
-    QStringList expected;
-    for (const std::string& path : left)
-        expected << q(path);
-    expected.sort();
-    EXPECT_EQ(removed.join('\n').toStdString(), expected.join('\n').toStdString());
+        removed.insert(path.toString().toStdString());
+    EXPECT_EQ(removed, std::set<std::string>(left.begin(), left.end()));
     EXPECT_TRUE(next.err.contains("removed what earlier runs of this machine had left: '")) << next.err.toStdString();
     for (const std::string& path : kept)
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
-    EXPECT_TRUE(std::filesystem::is_symlink(target.file(own(gone).toStdString())));
+    EXPECT_TRUE(std::filesystem::is_symlink(own(gone)));
     EXPECT_EQ(testsupport::readFile(victim), "not the program's");
     EXPECT_EQ(entryCount(target.path()), 4);
     EXPECT_EQ(entryCount(tmp.path()), 2);

@@ -18,17 +18,13 @@
 #include <functional>
 #include <sys/resource.h>
 
+using testsupport::entryCount;
 using testsupport::FakeMounts;
 using testsupport::TempFolder;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int entries(const std::string& folder)
-{
-    return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
 
 // Files may grow only so far while it lives; a write past that fails with
 // EFBIG, as one on a full disk does with ENOSPC.
@@ -88,12 +84,12 @@ TEST(LocalTestFile, AWriteThatFailsOrIsStoppedLeavesNoFile)
             testsupport::errorOf([&] { cli::LocalTestFile(folder.here(), "host", 10 << 20, pattern, {}); });
         EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     }
-    EXPECT_EQ(entries(folder.path()), 0);
+    EXPECT_EQ(entryCount(folder.path()), 0);
 
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(cli::LocalTestFile(folder.here(), "host", 10 << 20, pattern, stop.get_token()), platform::Cancelled);
-    EXPECT_EQ(entries(folder.path()), 0);
+    EXPECT_EQ(entryCount(folder.path()), 0);
 }
 
 // The share is mounted in another place by the time the copy is whole: the
@@ -124,6 +120,6 @@ TEST(RunLoop, EachCopyIsRemovedFromWhereItWentNotWhereTheShareIsNow)
 
     EXPECT_EQ(report.outcome, cli::Outcome::Ok) << (observer.problems.empty() ? "" : observer.problems[0]);
     ASSERT_EQ(platform::resolvePath("smb://nas/media").native(), second);
-    EXPECT_EQ(entries(first), 0);
-    EXPECT_EQ(entries(second), 0);
+    EXPECT_EQ(entryCount(first), 0);
+    EXPECT_EQ(entryCount(second), 0);
 }

@@ -154,20 +154,17 @@ TEST(Prometheus, EachWayAShareRefusesTheCopyIsToldApart)
         return std::pair(ended, testsupport::readFile(metrics));
     };
 
-    const auto [noSpace, noSpaceMetrics] = measure(full.path());
-    EXPECT_EQ(noSpace.status, 1);
-    EXPECT_EQ(sample(noSpaceMetrics, "dozozeda_last_run_failure", {"stage=\"write\"", "reason=\"no_space\""}), "1")
-        << noSpaceMetrics;
-    EXPECT_EQ(sample(noSpaceMetrics, "dozozeda_copy_left_on_share", {}), "0");
+    for (const auto& [disk, reason] : {std::pair{&full, "no_space"}, std::pair{&readOnly, "read_only"}}) {
+        const auto [refused, text] = measure(disk->path());
+        EXPECT_EQ(refused.status, 1) << reason;
+        const std::string failure = "reason=\"" + std::string(reason) + "\"";
+        EXPECT_EQ(sample(text, "dozozeda_last_run_failure", {"stage=\"write\"", failure}), "1") << text;
+        EXPECT_EQ(sample(text, "dozozeda_copy_left_on_share", {}), "0") << reason;
+    }
     const Ended json = runCli({"-s", "10", "-f", "json", q(full.path())}, {{QStringLiteral("TMPDIR"), q(folders.path())}});
     const QJsonObject error = jsonOf(json.out)["error"].toObject();
     EXPECT_EQ(error["reason"].toString(), "no_space");
     EXPECT_EQ(error["os_error"].toInt(), ENOSPC);
-
-    const auto [refused, refusedMetrics] = measure(readOnly.path());
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(sample(refusedMetrics, "dozozeda_last_run_failure", {"stage=\"write\"", "reason=\"read_only\""}), "1")
-        << refusedMetrics;
 
     // An append-only folder takes new files but lets none be removed.
     const std::string appendOnly = folders.file("append-only");

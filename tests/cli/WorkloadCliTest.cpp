@@ -3,7 +3,6 @@
 // nothing left in the target or the temporary folder.
 
 #include "CliRunner.h"
-#include "TempFolder.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -12,27 +11,12 @@
 
 #include <csignal>
 #include <filesystem>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace clitest;
-using testsupport::TempFolder;
 
 namespace {
 
-class Suite : public testing::Test {
-protected:
-    Ended run(QStringList args) { return runCli(args << q(target.path()), {{QStringLiteral("TMPDIR"), q(tmp.path())}}); }
-
-    void expectNothingLeft()
-    {
-        EXPECT_EQ(entryCount(target.path()), 0);
-        EXPECT_EQ(entryCount(tmp.path()), 0);
-    }
-
-    TempFolder target;
-    TempFolder tmp;
-};
+class Suite : public LocalRun {};
 
 } // namespace
 
@@ -132,33 +116,23 @@ TEST_F(Suite, CsvGivesEachPhaseARowAndTextATable)
 // not a tree that holds a file of someone else's.
 TEST_F(Suite, WhatAKilledRunsTestsLeftIsRemovedByTheNextButNotAnothersFile)
 {
-    const Ended killed = runCli({"--tests=files", "--files=1000000", "--file-size=0", "-n", "1", q(target.path())},
-                                {{QStringLiteral("TMPDIR"), q(tmp.path())}}, [&](qint64 pid) {
-                                    for (const auto& entry : std::filesystem::directory_iterator(target.path())) {
-                                        if (entry.path().extension() == ".files" && entryCount(entry.path().string()) > 10) {
-                                            ::kill(static_cast<pid_t>(pid), SIGKILL);
-                                            return true;
-                                        }
-                                    }
-                                    return false;
-                                });
+    const Ended killed =
+        runIn(target.path(), {"--tests=files", "--files=1000000", "--file-size=0", "-n", "1"}, [&](qint64 pid) {
+            for (const auto& entry : std::filesystem::directory_iterator(target.path())) {
+                if (entry.path().extension() == ".files" && entryCount(entry.path().string()) > 10)
+                    return ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+            }
+            return false;
+        });
     ASSERT_TRUE(killed.bySignal);
     ASSERT_EQ(entryCount(target.path()), 1);
 
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    const std::string host =
-        QString::fromUtf8(name).left(63).replace(QRegularExpression("[^A-Za-z0-9-]"), "_").toStdString();
     // A process that has ended.
-    const pid_t ended = ::fork();
-    if (ended == 0)
-        ::_exit(0);
-    ::waitpid(ended, nullptr, 0);
-    const std::string gone = "dozozeda-" + host + "-" + std::to_string(ended);
+    const std::string gone = "dozozeda-" + hostTag() + "-" + std::to_string(endedProcessId());
     std::filesystem::create_directories(target.file(gone + ".folders/d0/d3"));
     testsupport::writeFile(target.file(gone + ".s2.tmp"), "");
     // A process id no system hands out here.
-    const std::string theirs = target.file("dozozeda-" + host + "-4000001.folders");
+    const std::string theirs = target.file("dozozeda-" + hostTag() + "-4000001.folders");
     std::filesystem::create_directories(theirs + "/d0");
     testsupport::writeFile(theirs + "/d0/theirs.txt", "theirs");
 

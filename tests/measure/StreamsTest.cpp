@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+using testsupport::entryCount;
 using testsupport::errorOf;
 
 namespace fs = std::filesystem;
@@ -30,8 +31,6 @@ protected:
             paths.push_back(target.at("copy" + std::to_string(i)));
         return paths;
     }
-
-    int entries() const { return static_cast<int>(std::distance(fs::directory_iterator(target.path()), {})); }
 
     const measure::TestPattern pattern = measure::TestPattern::random(11);
     testsupport::TempFolder local;
@@ -65,10 +64,10 @@ TEST_F(Streams, AFailingStreamStopsTheOthersAndNoCopyStays)
     // The cause, not the stops it made.
     EXPECT_NE(error.find("copy4"), std::string::npos) << error;
     EXPECT_EQ(error.find("Stopped"), std::string::npos) << error;
-    EXPECT_EQ(entries(), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(measure::timeCopies(local.at("source"), destinations(3), stop.get_token()), platform::Cancelled);
-    EXPECT_EQ(entries(), 0);
+    EXPECT_EQ(entryCount(target.path()), 0);
 }

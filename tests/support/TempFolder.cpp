@@ -75,4 +75,14 @@ void writeFile(const std::string& path, const std::string& content)
         throw std::runtime_error("cannot write " + path);
 }
 
+int entryCount(const std::string& folder)
+{
+    std::error_code error;
+    int count = 0;
+    for (fs::directory_iterator entry(fs::path(std::u8string(folder.begin(), folder.end())), error), end;
+         !error && entry != end; entry.increment(error))
+        ++count;
+    return error ? -1 : count;
+}
+
 } // namespace testsupport

@@ -46,6 +46,8 @@ private:
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+// The number of entries in a folder, or -1 when it cannot be read.
+int entryCount(const std::string& folder);
 
 // The text of the error f throws, or "(no error)".
 template <typename F>
